@@ -1,0 +1,4 @@
+// Stub: replaced by the real implementation.
+#include "shell/main_window_win.h"
+
+void StartSweep(HWND) {}

@@ -1,0 +1,6 @@
+// Stub: replaced by the real implementation.
+#include "shell/main_window_win.h"
+
+INT_PTR CALLBACK ClockDialogProc(HWND, UINT, WPARAM, LPARAM) {
+  return FALSE;
+}
