@@ -38,6 +38,7 @@ struct ClockFields {
 
 // Replies of the seven handled commands, indexed by ReplyIndex().
 extern ReplyRecord reply_records[7];
+int ReplyIndex(uint8_t command);                // -1 for unhandled commands
 ReplyRecord* FindReplyRecord(uint8_t command);  // null for unhandled commands
 
 extern InstrumentIdentity instrument_identity;

@@ -32,4 +32,4 @@ void Disconnect();
 void CloseTransport();
 
 void ResetLinkState();
-void UseDefaultLinkPlatform();
+void UseDefaultLinkPlatform();  // also clears the two timer hooks

@@ -1,0 +1,93 @@
+#include "link/link_exchange.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include "link/instrument_commands.h"
+#include "link/link_frame.h"
+#include "settings/settings_records.h"
+
+LinkState link_state;
+
+namespace {
+
+constexpr uint32_t kWaitStepMs = 10;
+
+uint32_t SteadyNowMs() {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+void SleepMs(uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void LocalTime(ClockFields* out) {
+  std::time_t now = std::time(nullptr);
+  // Only the user-interface thread asks, so the shared result of localtime is safe.
+  const std::tm* local = std::localtime(&now);
+  if (local == nullptr) return;
+  out->second = local->tm_sec;
+  out->minute = local->tm_min;
+  out->hour = local->tm_hour;
+  out->day = local->tm_mday;
+  out->month = local->tm_mon;
+  out->year = local->tm_year;
+}
+
+constexpr LinkPlatform kDefaultPlatform = {SteadyNowMs, SleepMs, LocalTime, nullptr, nullptr};
+
+}  // namespace
+
+LinkPlatform link_platform = kDefaultPlatform;
+
+int SendCommandAndWait(uint8_t command, uint16_t length, const uint8_t* data) {
+  if (link_state.link_lost) return 0;
+  link_state.pending[command] = 1;
+  SendFrame(command, length, data);
+  uint32_t start = link_platform.now_ms();
+  for (;;) {
+    // Unsigned difference: correct across a wrap of the millisecond clock.
+    if (link_platform.now_ms() - start > kCommandTimeoutMs) return 1;
+    link_platform.sleep_ms(kWaitStepMs);
+    ParseReceived();
+    if (link_state.pending[command] == 0) return 0;
+  }
+}
+
+int PollLink() {
+  if (link_platform.stop_poll_timer != nullptr) link_platform.stop_poll_timer();
+  ParseReceived();
+  int result = 0;
+  if (++link_state.idle_polls > kLinkLostTicks) {
+    link_state.idle_polls = 0;
+    // Report the loss once: a tick that slips in before the timer is stopped
+    // must not raise a second alarm.
+    if (!link_state.link_lost) result = -1;
+    link_state.link_lost = true;
+  }
+  if (link_platform.start_poll_timer != nullptr) link_platform.start_poll_timer();
+  return result;
+}
+
+void Disconnect() {
+  if (link_platform.stop_poll_timer != nullptr) link_platform.stop_poll_timer();
+  SendCommandAndWait(CMD_DISCONNECT, 0, nullptr);
+  CloseTransport();
+}
+
+void CloseTransport() {
+  int32_t type = connection_settings.connection_type;
+  if (type != 0 && type != 1) return;
+  if (link_transports[type].close != nullptr) link_transports[type].close();
+}
+
+void ResetLinkState() {
+  link_state = LinkState{};
+}
+
+void UseDefaultLinkPlatform() {
+  link_platform = kDefaultPlatform;
+}

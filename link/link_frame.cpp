@@ -1,0 +1,127 @@
+#include "link/link_frame.h"
+
+#include <cstring>
+
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "settings/settings_records.h"
+
+ReceiverState receiver_state;
+LinkTransport link_transports[2];
+
+namespace {
+
+constexpr uint8_t kAckStart = 0xAA;
+constexpr uint8_t kReplyStart = 0x55;
+// A half-read frame survives this many consecutive empty polls; the next one drops it.
+constexpr uint32_t kEmptyPollLimit = 100;
+
+LinkTransport* SelectedTransport() {
+  int32_t type = connection_settings.connection_type;
+  if (type != 0 && type != 1) return nullptr;
+  return &link_transports[type];
+}
+
+void FinishFrame(uint8_t checksum) {
+  ReceiverState& rx = receiver_state;
+  if (checksum != static_cast<uint8_t>(rx.checksum_sum + 1)) return;  // dropped silently
+  link_state.idle_polls = 0;
+  if (rx.start_byte == kReplyStart) DispatchReply();
+  link_state.pending[rx.command] = 0;
+}
+
+void TakeByte(uint8_t byte) {
+  ReceiverState& rx = receiver_state;
+  switch (rx.state) {
+    case WaitStart:
+      if (byte == kAckStart || byte == kReplyStart) {
+        rx.start_byte = byte;
+        rx.checksum_sum = 0;
+        rx.state = WaitCommand;
+      }
+      break;
+    case WaitCommand:
+      rx.command = byte;
+      rx.state = WaitStatus;
+      break;
+    case WaitStatus:
+      rx.status = byte;
+      rx.state = WaitLengthHigh;
+      break;
+    case WaitLengthHigh:
+      rx.length = byte * 256;
+      rx.state = WaitLengthLow;
+      break;
+    case WaitLengthLow:
+      rx.length += byte;
+      rx.data_index = 0;
+      rx.state = rx.length != 0 ? ReadData : WaitChecksum;
+      break;
+    case ReadData:
+      // An oversized declaration fills the store and then swallows bytes: it
+      // never completes and is abandoned by the empty-poll rule.
+      if (rx.data_index >= 0 && rx.data_index < kFrameBufferSize) {
+        rx.data[rx.data_index++] = byte;
+        if (rx.data_index == rx.length) rx.state = WaitChecksum;
+      }
+      break;
+    case WaitChecksum:
+      rx.state = WaitStart;
+      FinishFrame(byte);
+      break;
+    default:
+      // Only reachable if the record was overwritten; hunt for a frame again.
+      rx.state = WaitStart;
+      break;
+  }
+  rx.checksum_sum = static_cast<uint8_t>(rx.checksum_sum + byte);
+}
+
+}  // namespace
+
+int SendFrame(uint8_t command, uint16_t length, const uint8_t* data) {
+  LinkTransport* transport = SelectedTransport();
+  if (transport == nullptr || transport->write == nullptr) return 0;
+  // A frame that does not fit the send buffer, or data promised but missing,
+  // is not sent at all rather than sent truncated.
+  if (length > kMaxPayload || (length != 0 && data == nullptr)) return 0;
+
+  uint8_t frame[kFrameBufferSize];
+  frame[0] = kAckStart;
+  frame[1] = command;
+  frame[2] = 0;
+  frame[3] = static_cast<uint8_t>(length >> 8);
+  frame[4] = static_cast<uint8_t>(length & 0xFF);
+  if (length != 0) std::memcpy(frame + 5, data, length);
+  uint8_t sum = 0;
+  for (int i = 0; i < 5 + length; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
+  frame[5 + length] = static_cast<uint8_t>(sum + 1);
+  return transport->write(frame, length + 6);
+}
+
+void ParseReceived() {
+  // Local, so that a drain is never shared with a nested parse.
+  uint8_t bytes[kFrameBufferSize];
+  int count = 0;
+  LinkTransport* transport = SelectedTransport();
+  if (transport != nullptr && transport->drain != nullptr) count = transport->drain(bytes);
+  if (count > kMaxDrain) count = kMaxDrain;
+
+  ReceiverState& rx = receiver_state;
+  if (count <= 0) {
+    if (rx.state != WaitStart) {
+      uint32_t old = rx.empty_polls++;
+      if (old > kEmptyPollLimit) {
+        rx.state = WaitStart;
+        rx.empty_polls = 0;
+      }
+    }
+    return;
+  }
+  rx.empty_polls = 0;
+  for (int i = 0; i < count; ++i) TakeByte(bytes[i]);
+}
+
+void ResetReceiverState() {
+  receiver_state = ReceiverState{};
+}
