@@ -1,0 +1,21 @@
+// The status bar's texts and the outcome of a failed connect, kept apart
+// from the window so they can be checked on any platform.
+#pragma once
+#include <string>
+
+// "USB接続(接続中)" and the like. A connection type without a known method
+// gets no name rather than a guessed one.
+std::string ConnectionText(int connection_type, bool connected);
+
+// "F/W Ver 1.05 (S/N:RS620042)" while connected with a reported version,
+// otherwise empty. At most 8 characters of the serial number are used.
+std::string IdentityText(bool connected, int firmware_version, const char* serial_number);
+
+// What a failed connect attempt shows, and how its link is ended: with a
+// disconnect command once the instrument has acknowledged the connect,
+// otherwise by closing the transport without sending anything.
+struct ConnectFailure {
+  const char* message;  // UTF-8, null for result 0
+  bool send_disconnect;
+};
+ConnectFailure ConnectFailureFor(int result);
