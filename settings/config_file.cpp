@@ -1,0 +1,278 @@
+#include "settings/config_file.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "settings/settings_records.h"
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Skips leading blanks and an optional sign; tells whether the sign was '-'.
+const char* SkipToDigits(const char* text, bool* negative) {
+  while (IsBlank(*text)) ++text;
+  *negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  return text;
+}
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+std::string
+Format(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text;
+  if (length > 0) {
+    text.resize(static_cast<size_t>(length) + 1);
+    std::vsnprintf(text.data(), text.size(), format, again);
+    text.resize(static_cast<size_t>(length));
+  }
+  va_end(again);
+  return text;
+}
+
+std::string SectionOf(int n) {
+  return Format("OUTPUT_CONF%d", n);
+}
+
+// A value text; an empty one counts as missing.
+size_t ReadText(const ProfileStore& store, const char* section, const char* key,
+                char (&out)[kProfileTextSize]) {
+  out[0] = '\0';
+  store.read(store.context, section, key, out, sizeof out);
+  out[sizeof out - 1] = '\0';  // whatever the store did, the text ends here
+  return std::strlen(out);
+}
+
+// The profile-integer read with a default for a missing or empty value.
+uint32_t ReadInteger(const ProfileStore& store, const char* section, const char* key,
+                     uint32_t fallback) {
+  char text[kProfileTextSize];
+  if (ReadText(store, section, key, text) == 0) return fallback;
+  uint32_t value = 0;
+  ParseProfileInteger(text, &value);
+  return value;
+}
+
+void Write(const ProfileStore& store, const char* section, const char* key,
+           const std::string& value) {
+  store.write(store.context, section, key, value.c_str());
+}
+
+// A real key: any text that is there is taken, a number or not.
+void LoadReal(const ProfileStore& store, const char* section, const char* key, double* field) {
+  char text[kProfileTextSize];
+  if (ReadText(store, section, key, text) > 0) {
+    *field = TextToReal(text);
+  } else {
+    Write(store, section, key, Format("%.2f", *field));
+  }
+}
+
+// A sweep time: 0 is a valid time (the sweep page takes 0 for one of the
+// two), so only a missing, empty or non-numeric value falls back to 500.
+void LoadSweepTime(const ProfileStore& store, const char* section, const char* key,
+                   uint32_t* field) {
+  char text[kProfileTextSize];
+  uint32_t value = 0;
+  if (ReadText(store, section, key, text) > 0 && ParseProfileInteger(text, &value)) {
+    *field = value;
+  } else {
+    Write(store, section, key, Format("%u", *field));
+  }
+}
+
+void LoadConnection(const ProfileStore& store) {
+  ConnectionSettings& settings = connection_settings;
+  uint32_t type = ReadInteger(store, "IF", "type", 2);
+  if (type < 2) {
+    settings.connection_type = static_cast<int32_t>(type);
+  } else {
+    Write(store, "IF", "type", Format("%d", settings.connection_type));
+  }
+
+  // A name that does not fit is as unusable as an empty one: cutting it
+  // could name some other port.
+  char text[kProfileTextSize];
+  size_t length = ReadText(store, "IF", "com", text);
+  if (length > 0 && length < sizeof settings.com_port) {
+    std::memcpy(settings.com_port, text, length + 1);
+  } else {
+    Write(store, "IF", "com", Format("%s", settings.com_port));
+  }
+
+  uint32_t ip = ReadInteger(store, "IF", "ip", 0);
+  if (ip != 0) {
+    settings.ip_address = ip;
+  } else {
+    Write(store, "IF", "ip", Format("%u", settings.ip_address));
+  }
+
+  uint32_t port = ReadInteger(store, "IF", "port", 0);
+  if (port != 0) {
+    settings.tcp_port = port;
+  } else {
+    Write(store, "IF", "port", Format("%u", settings.tcp_port));
+  }
+}
+
+void LoadOutput(const ProfileStore& store) {
+  OutputSettings& settings = output_settings;
+  uint32_t type = ReadInteger(store, "OUTPUT", "type", 4);
+  if (type < 4) {
+    settings.output_type = static_cast<int32_t>(type);
+  } else {
+    Write(store, "OUTPUT", "type", Format("%d", settings.output_type));
+  }
+
+  uint32_t channel = ReadInteger(store, "OUTPUT", "repch", 5);
+  if (channel < 5) {
+    settings.replay_channel = static_cast<int32_t>(channel);
+  } else {
+    Write(store, "OUTPUT", "repch", Format("%d", settings.replay_channel));
+  }
+
+  char text[kProfileTextSize];
+  if (ReadText(store, "OUTPUT", "repchk", text) > 0) {
+    settings.replay_endless = TextToInteger(text) != 0;
+  } else {
+    Write(store, "OUTPUT", "repchk", Format("%d", settings.replay_endless ? 1 : 0));
+  }
+
+  uint32_t count = ReadInteger(store, "OUTPUT", "repnum", 0);
+  if (count != 0) {
+    settings.replay_count = count;
+  } else {
+    Write(store, "OUTPUT", "repnum", Format("%u", settings.replay_count));
+  }
+
+  for (int n = 0; n < 4; ++n) {
+    std::string section = SectionOf(n);
+    const char* name = section.c_str();
+    LoadReal(store, name, "value", &settings.output_value[n]);
+    LoadReal(store, name, "sweep_a", &settings.sweep[n].a);
+    LoadReal(store, name, "sweep_b", &settings.sweep[n].b);
+    LoadSweepTime(store, name, "sweep_t1", &settings.sweep[n].t1);
+    LoadSweepTime(store, name, "sweep_t2", &settings.sweep[n].t2);
+  }
+}
+
+}  // namespace
+
+bool ParseProfileInteger(const char* text, uint32_t* value) {
+  bool negative = false;
+  const char* p = SkipToDigits(text, &negative);
+  uint32_t result = 0;
+  bool found = false;
+  for (; IsDigit(*p); ++p) {
+    result = result * 10u + static_cast<uint32_t>(*p - '0');  // wraps like the system's read
+    found = true;
+  }
+  *value = negative ? 0u - result : result;
+  return found;
+}
+
+int32_t TextToInteger(const char* text) {
+  bool negative = false;
+  const char* p = SkipToDigits(text, &negative);
+  int64_t result = 0;
+  for (; IsDigit(*p); ++p) {
+    result = result * 10 + (*p - '0');
+    if (result > 2147483648LL) result = 2147483648LL;  // stays clamped, no overflow
+  }
+  if (negative) return static_cast<int32_t>(-result);
+  return static_cast<int32_t>(result > 2147483647LL ? 2147483647LL : result);
+}
+
+double TextToReal(const char* text) {
+  bool negative = false;
+  const char* p = SkipToDigits(text, &negative);
+  // Only a decimal number counts: no "inf", "nan" or hexadecimal forms.
+  if (!IsDigit(p[0]) && !(p[0] == '.' && IsDigit(p[1]))) return 0.0;
+  double value = 0.0;
+  auto result = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
+  if (result.ec != std::errc() || !std::isfinite(value)) return 0.0;
+  return negative ? -value : value;
+}
+
+void LoadSettingsFrom(const ProfileStore& store) {
+  LoadConnection(store);
+  LoadOutput(store);
+}
+
+void SaveSettingTo(const ProfileStore& store, int item) {
+  const ConnectionSettings& connection = connection_settings;
+  const OutputSettings& output = output_settings;
+  switch (item) {
+    case 0:
+      Write(store, "IF", "type", Format("%d", connection.connection_type));
+      return;
+    case 1:
+      Write(store, "IF", "com", Format("%s", connection.com_port));
+      return;
+    case 2:
+      Write(store, "IF", "ip", Format("%u", connection.ip_address));
+      return;
+    case 3:
+      Write(store, "IF", "port", Format("%u", connection.tcp_port));
+      return;
+    case 4:
+      Write(store, "OUTPUT", "type", Format("%d", output.output_type));
+      return;
+    case 10:
+      Write(store, "OUTPUT", "repch", Format("%u", static_cast<uint32_t>(output.replay_channel)));
+      return;
+    case 11:
+      Write(store, "OUTPUT", "repchk", Format("%d", output.replay_endless ? 1 : 0));
+      return;
+    case 12:
+      Write(store, "OUTPUT", "repnum", Format("%u", output.replay_count));
+      return;
+    default:
+      break;
+  }
+  if (item < 5 || item > 9) return;
+  for (int n = 0; n < 4; ++n) {
+    std::string section = SectionOf(n);
+    const char* name = section.c_str();
+    const SweepSettings& sweep = output.sweep[n];
+    switch (item) {
+      case 5:
+        Write(store, name, "value", Format("%f", output.output_value[n]));
+        break;
+      case 6:
+        Write(store, name, "sweep_a", Format("%f", sweep.a));
+        break;
+      case 7:
+        Write(store, name, "sweep_b", Format("%f", sweep.b));
+        break;
+      case 8:
+        Write(store, name, "sweep_t1", Format("%d", static_cast<int>(sweep.t1)));
+        break;
+      case 9:
+        Write(store, name, "sweep_t2", Format("%d", static_cast<int>(sweep.t2)));
+        break;
+    }
+  }
+}
+
+void SaveOutputItemsTo(const ProfileStore& store) {
+  for (int item = 4; item <= 12; ++item) SaveSettingTo(store, item);
+}
