@@ -1,0 +1,134 @@
+#include "link/tcp_transport_win.h"
+
+#include <process.h>
+
+#include <new>
+
+#include "link/ring_lock_win.h"
+#include "settings/settings_records.h"
+
+TcpTransport* tcp_transport = nullptr;
+bool tcp_no_delay = true;
+
+namespace {
+
+unsigned __stdcall TcpReader(void* argument) {
+  TcpTransport* transport = static_cast<TcpTransport*>(argument);
+  HeldChunk held{};
+  while (!transport->stop_requested) {
+    Sleep(10);
+    // While the ring is full the bytes wait in the socket, and TCP's window
+    // holds the instrument back: nothing is dropped.
+    if (OfferHeld(transport->mutex, &transport->ring, &held)) continue;
+    int got = recv(transport->socket, reinterpret_cast<char*>(held.bytes), sizeof held.bytes, 0);
+    if (got == 0) return 2;  // the peer closed; nothing more can arrive
+    if (got == SOCKET_ERROR) {
+      if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
+      return 1;
+    }
+    held.offset = 0;
+    held.count = got;
+    OfferHeld(transport->mutex, &transport->ring, &held);
+  }
+  return 0;
+}
+
+// Steps of the open that run with the connect event selected. The socket is
+// non-blocking from the selection on and stays so.
+int ConnectSocket(TcpTransport* transport, WSAEVENT event) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(connection_settings.tcp_port));
+  address.sin_addr.s_addr = htonl(connection_settings.ip_address);
+  if (connect(transport->socket, reinterpret_cast<sockaddr*>(&address), sizeof address) ==
+          SOCKET_ERROR &&
+      WSAGetLastError() != WSAEWOULDBLOCK) {
+    return -1;
+  }
+  DWORD waited = WSAWaitForMultipleEvents(1, &event, FALSE, kConnectTimeoutMs, FALSE);
+  if (waited != WSA_WAIT_EVENT_0) return -1;
+  WSANETWORKEVENTS events{};
+  if (WSAEnumNetworkEvents(transport->socket, event, &events) == SOCKET_ERROR) return -1;
+  if (!(events.lNetworkEvents & FD_CONNECT)) return -1;
+  if (events.iErrorCode[FD_CONNECT_BIT] != 0) return -1;  // refused or unreachable
+  return 0;
+}
+
+}  // namespace
+
+int OpenTcp() {
+  if (tcp_transport) CloseTcp();
+  TcpTransport* transport = new (std::nothrow) TcpTransport{};
+  if (!transport) return -1;
+  transport->socket = INVALID_SOCKET;
+  transport->mutex = CreateMutexW(nullptr, FALSE, nullptr);
+  tcp_transport = transport;
+  if (!transport->mutex) return -1;
+
+  if (WSAStartup(MAKEWORD(2, 0), &transport->socket_data) != 0) return -1;
+  transport->library_started = true;
+  transport->socket = socket(AF_INET, SOCK_STREAM, 0);
+  if (transport->socket == INVALID_SOCKET) return -1;
+  WSAEVENT event = WSACreateEvent();
+  if (event == WSA_INVALID_EVENT) return -1;
+  if (WSAEventSelect(transport->socket, event, FD_CONNECT) == SOCKET_ERROR) {
+    WSACloseEvent(event);
+    return -1;
+  }
+  int result = ConnectSocket(transport, event);
+  // The event has done its work once the connect is decided; closing it here
+  // rather than leaving it to the close keeps every open from leaking a handle.
+  WSAEventSelect(transport->socket, event, 0);
+  WSACloseEvent(event);
+  if (result != 0) return -1;
+
+  if (tcp_no_delay) {
+    BOOL on = TRUE;
+    setsockopt(transport->socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof on);
+  }
+  transport->stop_requested = false;
+  uintptr_t thread =
+      _beginthreadex(nullptr, 0, TcpReader, transport, 0, &transport->reader_thread_id);
+  if (thread == 0) return -1;
+  transport->reader_thread = reinterpret_cast<HANDLE>(thread);
+  transport->connected = true;
+  return 0;
+}
+
+void CloseTcp() {
+  TcpTransport* transport = tcp_transport;
+  if (!transport) return;
+  transport->stop_requested = true;
+  // The reader must be gone before the socket it polls is closed.
+  if (transport->reader_thread) {
+    WaitForSingleObject(transport->reader_thread, INFINITE);
+    CloseHandle(transport->reader_thread);
+  }
+  if (transport->socket != INVALID_SOCKET) closesocket(transport->socket);
+  if (transport->library_started) WSACleanup();
+  transport->connected = false;
+  if (transport->mutex) CloseHandle(transport->mutex);
+  tcp_transport = nullptr;
+  delete transport;
+}
+
+int DrainTcp(uint8_t* destination) {
+  TcpTransport* transport = tcp_transport;
+  if (!transport || !transport->connected) return 0;
+  return DrainLocked(transport->mutex, &transport->ring, destination);
+}
+
+int WriteTcp(const uint8_t* bytes, int count) {
+  TcpTransport* transport = tcp_transport;
+  if (!transport || transport->socket == INVALID_SOCKET) return -1;
+  int done = 0;
+  int last = 0;
+  while (done < count) {
+    last = send(transport->socket, reinterpret_cast<const char*>(bytes + done), count - done, 0);
+    // Would-block counts as a failure too: the rest of the frame is abandoned.
+    if (last == SOCKET_ERROR || last == 0) return -1;
+    done += last;
+  }
+  return last;
+}

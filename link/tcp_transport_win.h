@@ -1,0 +1,36 @@
+// The byte pipe over TCP (the instrument's Wi-Fi interface); the PC is the client.
+#pragma once
+// clang-format off
+#include <winsock2.h>  // before windows.h, which would pull in the old winsock
+#include <windows.h>
+// clang-format on
+
+#include <atomic>
+#include <cstdint>
+
+#include "link/receive_ring.h"
+
+struct TcpTransport {
+  HANDLE reader_thread;
+  unsigned reader_thread_id;
+  HANDLE mutex;  // guards ring
+  WSADATA socket_data;
+  bool library_started;  // WSAStartup succeeded, so the close owes a WSACleanup
+  SOCKET socket;         // INVALID_SOCKET until created
+  ReceiveRing ring;
+  std::atomic<bool> stop_requested;
+  bool connected;  // Drain delivers nothing while clear
+};
+
+// The one open TCP transport, or null.
+extern TcpTransport* tcp_transport;
+
+// Small frames go out at once instead of waiting for the peer's ACK.
+extern bool tcp_no_delay;
+
+constexpr DWORD kConnectTimeoutMs = 3000;
+
+int OpenTcp();  // 0, or -1 when no connection was made within kConnectTimeoutMs
+void CloseTcp();
+int DrainTcp(uint8_t* destination);  // at most kRingCapacity bytes
+int WriteTcp(const uint8_t* bytes, int count);
