@@ -1,0 +1,79 @@
+#include "tests/unit/fake_link.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/link_frame.h"
+#include "settings/settings_records.h"
+
+FakeLink fake_link;
+
+namespace {
+
+int FakeDrain(uint8_t* destination) {
+  if (fake_link.chunks.empty()) return 0;
+  Bytes chunk = fake_link.chunks.front();
+  fake_link.chunks.pop_front();
+  int count = static_cast<int>(std::min<size_t>(chunk.size(), kMaxDrain));
+  std::memcpy(destination, chunk.data(), count);
+  return count;
+}
+
+int FakeWrite(const uint8_t* bytes, int count) {
+  fake_link.writes.emplace_back(bytes, bytes + count);
+  if (fake_link.on_write) fake_link.on_write(fake_link.writes.back());
+  return count;
+}
+
+void FakeClose() {
+  ++fake_link.closes;
+}
+
+}  // namespace
+
+void InstallFakeLink() {
+  fake_link = FakeLink{};
+  UseDefaultLinkPlatform();
+  ResetConnectionSettings();
+  ResetReceiverState();
+  ResetLinkState();
+  ResetInstrumentRecords();
+  show_live_report = nullptr;
+  link_transports[0] = {FakeDrain, FakeWrite, FakeClose};
+  link_transports[1] = {};
+  link_platform.now_ms = [] { return fake_link.now_ms; };
+  link_platform.sleep_ms = [](uint32_t ms) {
+    fake_link.now_ms += ms;
+    ++fake_link.sleeps;
+  };
+  link_platform.stop_poll_timer = [] { fake_link.timer_calls.push_back('s'); };
+  link_platform.start_poll_timer = [] { fake_link.timer_calls.push_back('g'); };
+}
+
+Bytes Frame(uint8_t start, uint8_t command, uint8_t status, const Bytes& data) {
+  Bytes frame;
+  frame.reserve(data.size() + 6);
+  frame.push_back(start);
+  frame.push_back(command);
+  frame.push_back(status);
+  frame.push_back(static_cast<uint8_t>(data.size() >> 8));
+  frame.push_back(static_cast<uint8_t>(data.size()));
+  for (uint8_t b : data) frame.push_back(b);
+  uint8_t sum = 1;
+  for (uint8_t b : frame) sum = static_cast<uint8_t>(sum + b);
+  frame.push_back(sum);
+  return frame;
+}
+
+void Queue(const Bytes& bytes) {
+  fake_link.chunks.push_back(bytes);
+}
+
+void QueueChunked(const Bytes& bytes, size_t chunk_size) {
+  for (size_t at = 0; at < bytes.size(); at += chunk_size) {
+    size_t end = std::min(bytes.size(), at + chunk_size);
+    Queue(Bytes(bytes.begin() + at, bytes.begin() + end));
+  }
+}

@@ -1,0 +1,28 @@
+// A scripted byte pipe and clock for the link layer: each drain hands over
+// the next queued chunk, writes are recorded, and time moves only by sleeps.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+struct FakeLink {
+  std::deque<Bytes> chunks;  // one per drain
+  std::vector<Bytes> writes;
+  std::function<void(const Bytes& frame)> on_write;  // may queue an answer
+  uint32_t now_ms = 5000;
+  uint32_t sleeps = 0;
+  int closes = 0;
+  std::vector<char> timer_calls;  // 's' stop, 'g' start
+};
+
+extern FakeLink fake_link;
+
+// Resets every link record and puts the fake into transport slot 0 and the platform.
+void InstallFakeLink();
+// A frame as the instrument sends it, with a correct checksum.
+Bytes Frame(uint8_t start, uint8_t command, uint8_t status, const Bytes& data);
+void Queue(const Bytes& bytes);  // as one drain
+void QueueChunked(const Bytes& bytes, size_t chunk_size);

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/link_frame.h"
+#include "settings/settings_records.h"
+#include "tests/unit/fake_link.h"
+
+namespace {
+
+class LinkExchange : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallFakeLink(); }
+};
+
+TEST_F(LinkExchange, AckOrReplyEndsTheWaitOtherAnswersDoNot) {
+  fake_link.on_write = [](const Bytes& f) { Queue(Frame(0xAA, f[1], 0, {})); };
+  EXPECT_EQ(SendCommandAndWait(CMD_SET_OUTPUT, 0, nullptr), 0);
+  EXPECT_EQ(fake_link.sleeps, 1u);  // found by the first parse
+
+  fake_link.on_write = [](const Bytes& f) { Queue(Frame(0x55, f[1], 0, {0, 0, 0, 0})); };
+  EXPECT_EQ(SendCommandAndWait(CMD_GET_OUTPUT, 0, nullptr), 0);
+
+  fake_link.on_write = [](const Bytes&) { Queue(Frame(0xAA, CMD_STOP_REPLAY, 0, {})); };
+  EXPECT_EQ(SendCommandAndWait(CMD_START_REPLAY, 0, nullptr), 1);
+}
+
+TEST_F(LinkExchange, TimeOutIsStrictlyAfter2000MsAndLeavesThePendingFlag) {
+  uint32_t start = fake_link.now_ms;
+  EXPECT_EQ(SendCommandAndWait(CMD_GET_VERSION, 0, nullptr), 1);
+  // At exactly 2000 ms the wait goes on for one more step.
+  EXPECT_EQ(fake_link.now_ms - start, 2010u);
+  EXPECT_EQ(fake_link.sleeps, 201u);
+  EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 1);
+
+  // A late answer still clears the flag and fills the record.
+  Queue(Frame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0}));
+  PollLink();
+  EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 0);
+  EXPECT_EQ(instrument_identity.firmware_version, 105);
+}
+
+TEST_F(LinkExchange, TimeOutSurvivesAClockWrap) {
+  fake_link.now_ms = 0xFFFFFF00u;
+  EXPECT_EQ(SendCommandAndWait(CMD_CONNECT, 0, nullptr), 1);
+  EXPECT_EQ(fake_link.sleeps, 201u);
+}
+
+TEST_F(LinkExchange, LostLinkSendsNothing) {
+  link_state.link_lost = true;
+  EXPECT_EQ(SendCommandAndWait(CMD_SET_OUTPUT, 0, nullptr), 0);
+  EXPECT_TRUE(fake_link.writes.empty());
+  EXPECT_EQ(link_state.pending[CMD_SET_OUTPUT], 0);
+}
+
+TEST_F(LinkExchange, LinkIsLostOnThe1001stIdleTickAndReportedOnce) {
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(PollLink(), 0) << i;
+  Queue(Frame(0xAA, CMD_GET_OUTPUT, 0, {}));  // a good frame restarts the count
+  EXPECT_EQ(PollLink(), 0);
+  EXPECT_EQ(link_state.idle_polls, 1u);
+  for (int i = 0; i < 999; ++i) ASSERT_EQ(PollLink(), 0) << i;
+  EXPECT_FALSE(link_state.link_lost);
+  EXPECT_EQ(PollLink(), -1);
+  EXPECT_TRUE(link_state.link_lost);
+  EXPECT_EQ(link_state.idle_polls, 0u);
+  for (int i = 0; i < 1001; ++i) ASSERT_EQ(PollLink(), 0) << i;
+
+  // The timer is stopped and restarted around every tick, the losing one too.
+  ASSERT_EQ(fake_link.timer_calls.size(), 2u * 3002u);
+  EXPECT_EQ(fake_link.timer_calls[4002], 's');
+  EXPECT_EQ(fake_link.timer_calls[4003], 'g');
+}
+
+TEST_F(LinkExchange, DisconnectTellsTheInstrumentThenCloses) {
+  fake_link.on_write = [](const Bytes& f) {
+    EXPECT_EQ(fake_link.closes, 0);
+    Queue(Frame(0xAA, f[1], 0, {}));
+  };
+  Disconnect();
+  EXPECT_EQ(fake_link.timer_calls, std::vector<char>{'s'});
+  ASSERT_EQ(fake_link.writes.size(), 1u);
+  EXPECT_EQ(fake_link.writes[0][1], CMD_DISCONNECT);
+  EXPECT_EQ(fake_link.closes, 1);
+
+  connection_settings.connection_type = 2;
+  link_transports[1] = link_transports[0];
+  CloseTransport();
+  connection_settings.connection_type = 1;
+  CloseTransport();
+  EXPECT_EQ(fake_link.closes, 2);
+}
+
+}  // namespace

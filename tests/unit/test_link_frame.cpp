@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/link_frame.h"
+#include "settings/settings_records.h"
+#include "tests/unit/fake_link.h"
+
+namespace {
+
+std::vector<std::string> live_texts;
+
+class LinkFrame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    InstallFakeLink();
+    live_texts.clear();
+    show_live_report = [](const char* text, int, int) { live_texts.push_back(text); };
+  }
+};
+
+const Bytes kLiveReply = {0x55, 0xC2, 0x00, 0x00, 0x04, 0x00, 0x01, 0x40, 0x00, 0x5D};
+
+TEST_F(LinkFrame, CommandFramesCarryTheSumPlusOne) {
+  SendFrame(CMD_CONNECT, 0, nullptr);
+  SendFrame(CMD_DISCONNECT, 0, nullptr);
+  const uint8_t clock[] = {0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05};
+  SendFrame(CMD_SET_CLOCK, 6, clock);
+  ASSERT_EQ(fake_link.writes.size(), 3u);
+  EXPECT_EQ(fake_link.writes[0], (Bytes{0xAA, 0x10, 0x00, 0x00, 0x00, 0xBB}));
+  EXPECT_EQ(fake_link.writes[1], (Bytes{0xAA, 0x11, 0x00, 0x00, 0x00, 0xBC}));
+  EXPECT_EQ(fake_link.writes[2],
+            (Bytes{0xAA, 0x40, 0x00, 0x00, 0x06, 0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05, 0x29}));
+  EXPECT_EQ(Frame(0x55, 0xC2, 0, {0x00, 0x01, 0x40, 0x00}), kLiveReply);
+}
+
+TEST_F(LinkFrame, ConnectionTypeSelectsTheTransport) {
+  Queue(kLiveReply);
+  connection_settings.connection_type = 1;  // slot 1 is empty
+  SendFrame(CMD_CONNECT, 0, nullptr);
+  ParseReceived();
+  connection_settings.connection_type = 2;
+  link_transports[1] = link_transports[0];
+  SendFrame(CMD_CONNECT, 0, nullptr);
+  ParseReceived();
+  EXPECT_TRUE(fake_link.writes.empty());
+  EXPECT_EQ(fake_link.chunks.size(), 1u);  // nothing drained
+
+  connection_settings.connection_type = 1;
+  ParseReceived();
+  EXPECT_EQ(live_texts, std::vector<std::string>{"5.000"});
+}
+
+TEST_F(LinkFrame, PayloadBeyondTheSendBufferIsNotSent) {
+  static uint8_t payload[kMaxPayload + 1];
+  SendFrame(CMD_SET_OUTPUT, kMaxPayload + 1, payload);
+  SendFrame(CMD_SET_OUTPUT, 3, nullptr);
+  EXPECT_TRUE(fake_link.writes.empty());
+  SendFrame(CMD_SET_OUTPUT, kMaxPayload, payload);
+  ASSERT_EQ(fake_link.writes.size(), 1u);
+  EXPECT_EQ(fake_link.writes[0].size(), static_cast<size_t>(kFrameBufferSize));
+}
+
+TEST_F(LinkFrame, ReassemblesAcrossPollsAndSplitsDrains) {
+  QueueChunked(kLiveReply, 1);
+  for (size_t i = 0; i < kLiveReply.size(); ++i) ParseReceived();
+  EXPECT_EQ(live_texts, std::vector<std::string>{"5.000"});
+
+  // Leading garbage, then two frames in one drain, handled in order.
+  Bytes stream = {0x00, 0x13, 0xFE};
+  Bytes second = Frame(0x55, 0xC2, 0, {0x00, 0x00, 0x40, 0x00});
+  stream.insert(stream.end(), kLiveReply.begin(), kLiveReply.end());
+  stream.insert(stream.end(), second.begin(), second.end());
+  Queue(stream);
+  ParseReceived();
+  EXPECT_EQ(live_texts, (std::vector<std::string>{"5.000", "5.000", "50.00"}));
+}
+
+TEST_F(LinkFrame, AcknowledgementClearsPendingAndGoodFrameResetsIdleCount) {
+  link_state.pending[CMD_SET_OUTPUT] = 1;
+  link_state.pending[CMD_GET_CLOCK] = 1;
+  link_state.idle_polls = 500;
+  Queue(Frame(0xAA, CMD_SET_OUTPUT, 0, {0x55, 0xAA}));  // ack data is ignored
+  Queue(Frame(0xAA, CMD_GET_CLOCK, 0, {0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05}));
+  ParseReceived();
+  EXPECT_EQ(link_state.pending[CMD_SET_OUTPUT], 0);
+  EXPECT_EQ(link_state.idle_polls, 0u);
+  ParseReceived();
+  EXPECT_EQ(link_state.pending[CMD_GET_CLOCK], 0);
+  EXPECT_EQ(FindReplyRecord(CMD_GET_CLOCK)->length, 0);  // acks fill no record
+  EXPECT_EQ(clock_fields.year, 0);
+}
+
+TEST_F(LinkFrame, BadChecksumIsDroppedSilently) {
+  link_state.pending[CMD_GET_VERSION] = 1;
+  link_state.idle_polls = 7;
+  Bytes bad = Frame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0});
+  bad.back() ^= 1;
+  Queue(bad);
+  ParseReceived();
+  EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 1);
+  EXPECT_EQ(link_state.idle_polls, 7u);
+  EXPECT_EQ(FindReplyRecord(CMD_GET_VERSION)->length, 0);
+  EXPECT_EQ(receiver_state.state, WaitStart);
+  Queue(kLiveReply);
+  ParseReceived();
+  EXPECT_EQ(live_texts.size(), 1u);
+}
+
+TEST_F(LinkFrame, HalfFrameIsAbandonedOnThe102ndEmptyPoll) {
+  // Survives 101 empty polls...
+  Queue(Bytes(kLiveReply.begin(), kLiveReply.begin() + 4));
+  ParseReceived();
+  for (int i = 0; i < 101; ++i) ParseReceived();
+  Queue(Bytes(kLiveReply.begin() + 4, kLiveReply.end()));
+  ParseReceived();
+  EXPECT_EQ(live_texts.size(), 1u);
+
+  // ...but not 102: the tail is then read as garbage, and a later frame is fine.
+  Queue(Bytes(kLiveReply.begin(), kLiveReply.begin() + 4));
+  ParseReceived();
+  for (int i = 0; i < 102; ++i) ParseReceived();
+  EXPECT_EQ(receiver_state.state, WaitStart);
+  Queue(Bytes(kLiveReply.begin() + 4, kLiveReply.end()));
+  Queue(kLiveReply);
+  ParseReceived();
+  ParseReceived();
+  EXPECT_EQ(live_texts.size(), 2u);
+}
+
+TEST_F(LinkFrame, OversizedDeclarationNeverCompletesNorOverflows) {
+  // 1024 data bytes is the largest frame that can complete.
+  QueueChunked(Frame(0x55, CMD_CONNECT, 3, Bytes(1024, 0x55)), kMaxDrain);
+  while (!fake_link.chunks.empty()) ParseReceived();
+  EXPECT_EQ(FindReplyRecord(CMD_CONNECT)->length, 1024);
+  EXPECT_EQ(FindReplyRecord(CMD_CONNECT)->status, 3);
+
+  Bytes big = Frame(0x55, CMD_GET_SERIAL, 0, Bytes(4000, 0xAA));
+  big[3] = 0x04;  // declare 1025 bytes, then send far more
+  big[4] = 0x01;
+  QueueChunked(big, kMaxDrain);
+  while (!fake_link.chunks.empty()) ParseReceived();
+  EXPECT_EQ(receiver_state.state, ReadData);
+  EXPECT_EQ(receiver_state.data_index, kFrameBufferSize);
+  EXPECT_EQ(receiver_state.empty_polls, 0u);  // the field behind the store is intact
+  EXPECT_EQ(FindReplyRecord(CMD_GET_SERIAL)->length, 0);
+
+  for (int i = 0; i < 102; ++i) ParseReceived();
+  Queue(kLiveReply);
+  ParseReceived();
+  EXPECT_EQ(FindReplyRecord(CMD_GET_SERIAL)->length, 0);
+  EXPECT_EQ(live_texts.size(), 1u);
+}
+
+}  // namespace
