@@ -1,27 +1,212 @@
-// Stub: replaced by the real implementation.
+// Run-wide values, text helpers and the main window's message dispatch.
 #include "shell/main_window_win.h"
+
+#include <commctrl.h>
+
+#include "link/link_exchange.h"
+#include "resources/resource_ids.h"
+#include "settings/settings_records.h"
+#include "shell/dpi_scaling.h"
 
 HINSTANCE instance_handle;
 HWND main_window_handle;
-int screen_dpi = 96;
+int screen_dpi = kLayoutDpi;
 HFONT normal_font;
 HFONT medium_font;
 HFONT large_font;
 MainWindowRecord* main_window;
-int Scale(int v) {
-  return screen_dpi * v / 96;
+
+int Scale(int layout_value) {
+  return ScaleForDpi(screen_dpi, layout_value);
 }
-std::wstring Widen(const char*) {
-  return {};
+
+std::wstring Widen(const char* utf8) {
+  if (utf8 == nullptr || *utf8 == '\0') return {};
+  int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  if (length <= 0) return {};
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text.data(), length);
+  text.resize(static_cast<size_t>(length) - 1);
+  return text;
 }
-std::string Narrow(const wchar_t*) {
-  return {};
+
+std::string Narrow(const wchar_t* text) {
+  if (text == nullptr || *text == L'\0') return {};
+  int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string utf8(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+  utf8.resize(static_cast<size_t>(length) - 1);
+  return utf8;
 }
-std::string GetControlText(HWND) {
-  return {};
+
+std::string GetControlText(HWND control) {
+  wchar_t buffer[100] = {};
+  GetWindowTextW(control, buffer, 100);
+  return Narrow(buffer);
 }
-void SetControlText(HWND, const char*) {}
-void ShowWarning(HWND, const char*, const char*) {}
-LRESULT CALLBACK MainWindowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-  return DefWindowProcW(w, m, wp, lp);
+
+void SetControlText(HWND control, const char* utf8) {
+  SetWindowTextW(control, Widen(utf8).c_str());
+}
+
+void ShowWarning(HWND owner, const char* text, const char* caption) {
+  MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+namespace {
+
+// Set once the shut-down steps have run: the window may still get WM_DESTROY
+// when the thread's windows are torn down after the loop, and the steps must
+// not run twice.
+bool shut_down_done = false;
+
+void ShutDown() {
+  if (shut_down_done) return;
+  shut_down_done = true;
+  if (connection_settings.connected) Disconnect();
+  SaveOutputSettings();
+  PostQuitMessage(0);
+}
+
+void OpenDialog(HWND window, int template_id, DLGPROC procedure) {
+  DialogBoxParamW(instance_handle, MAKEINTRESOURCEW(template_id), window, procedure, 0);
+}
+
+void InitCommonControlClasses() {
+  INITCOMMONCONTROLSEX classes = {};
+  classes.dwSize = sizeof(classes);
+  classes.dwICC = ICC_WIN95_CLASSES | ICC_INTERNET_CLASSES | ICC_STANDARD_CLASSES;
+  if (!InitCommonControlsEx(&classes)) InitCommonControls();
+}
+
+// Returns true when the command was handled and the procedure returns 0.
+bool HandleCommand(HWND window, int id) {
+  switch (id) {
+    case IDM_ABOUT:
+      OpenDialog(window, IDD_ABOUT, AboutDialogProc);
+      return true;
+    case IDC_CONNECT:
+      ConnectInstrument(window);
+      return true;
+    case IDC_DISCONNECT:
+      DisconnectInstrument(window);
+      return true;
+    case IDC_CONNECTION_SETTINGS:
+      OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc);
+      return true;
+    case IDC_CLOCK_SETTINGS:
+      OpenDialog(window, IDD_CLOCK, ClockDialogProc);
+      return true;
+    case IDC_TYPE_RADIO_0:
+    case IDC_TYPE_RADIO_0 + 1:
+    case IDC_TYPE_RADIO_0 + 2:
+    case IDC_TYPE_RADIO_0 + 3:
+      ApplyOutputType();
+      return true;
+    case IDC_SET_OUTPUT:
+      SetOutputValue(window);
+      return true;
+    case IDC_OUTPUT_OFF:
+      OutputOff();
+      return true;
+    case IDC_START_SWEEP:
+      StartSweep(window);
+      return true;
+    case IDC_START_REPLAY:
+      StartReplay(window);
+      return true;
+    case IDC_STOP_REPLAY:
+      StopReplay();
+      return true;
+    case IDC_REALTIME_CHECK:
+      ApplyRealtimeCheck();
+      return true;
+    case IDC_REPEAT_CHECK:
+      ApplyRepeatCheck();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void HandleTimer(HWND window, UINT_PTR timer) {
+  switch (timer) {
+    case TIMER_LIVE_VALUE:
+      if (main_window->connected) LiveValueTick(window);
+      break;
+    case TIMER_POLL:
+      if (PollLinkTimer(window) < 0) {
+        DisconnectInstrument(window);
+        ShowWarning(window, "通信が切断されました。", "エラー");
+      }
+      break;
+    case TIMER_REALTIME:
+      RealtimeTick(window);
+      break;
+    default:
+      break;
+  }
+}
+
+// Returns true with *result set when the notification was handled.
+bool HandleNotify(WPARAM wparam, LPARAM lparam, LRESULT* result) {
+  const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
+  if (header == nullptr) return false;
+  const int id = static_cast<int>(wparam);
+  if (header->code == UDN_DELTAPOS && id >= IDC_STEP_COARSE && id <= IDC_STEP_COARSE + 2) {
+    StepOutputValue(id, reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta);
+    *result = 0;  // lets the control move its own position too
+    return true;
+  }
+  if (header->code == TCN_SELCHANGE) {
+    ShowSelectedPage(main_window);
+    *result = 0;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  // Nothing to dispatch to once the records are gone (after the loop).
+  if (main_window == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  switch (message) {
+    case WM_CREATE:
+      main_window_handle = window;
+      InitCommonControlClasses();
+      LoadSettings();
+      BuildMainWindow(window);
+      CreateStatusBar(window);
+      break;
+    case WM_COMMAND: {
+      const int id = LOWORD(wparam);
+      if (id == IDM_EXIT) {
+        ShutDown();
+        break;
+      }
+      if (HandleCommand(window, id)) return 0;
+      break;
+    }
+    case WM_TIMER:
+      HandleTimer(window, wparam);
+      break;
+    case WM_HSCROLL:
+      if (lparam != 0 && reinterpret_cast<HWND>(lparam) == GetDlgItem(window, IDC_SLIDER)) {
+        SliderMoved();
+      }
+      break;
+    case WM_NOTIFY: {
+      LRESULT result = 0;
+      if (HandleNotify(wparam, lparam, &result)) return result;
+      break;
+    }
+    case WM_DESTROY:
+      ShutDown();
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
 }
