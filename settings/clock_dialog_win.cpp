@@ -1,6 +1,40 @@
-// Stub: replaced by the real implementation.
+// The clock dialog (template 2002): read the instrument's clock, or set it
+// to the PC's local time, and say what was read or set.
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "resources/resource_ids.h"
+#include "settings/dialog_text.h"
 #include "shell/main_window_win.h"
 
-INT_PTR CALLBACK ClockDialogProc(HWND, UINT, WPARAM, LPARAM) {
+namespace {
+
+void Tell(HWND dialog, const std::string& text, const char* caption) {
+  MessageBoxW(dialog, Widen(text.c_str()).c_str(), Widen(caption).c_str(), MB_OK);
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ClockDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_CLOCK_CLOSE:
+          EndDialog(dialog, 0);
+          return TRUE;
+        case IDC_CLOCK_GET:
+          // Without an answer the fields show what they held before.
+          SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr);
+          Tell(dialog, ClockGetMessage(clock_fields), "本体時刻取得");
+          return TRUE;
+        case IDC_CLOCK_SET:
+          SetInstrumentClock();
+          Tell(dialog, ClockSetMessage(clock_fields), "本体時刻設定");
+          return TRUE;
+      }
+      return FALSE;  // Enter and Esc do nothing here
+    case WM_CLOSE:
+      EndDialog(dialog, 0);
+      return TRUE;
+  }
   return FALSE;
 }

@@ -1,6 +1,144 @@
-// Stub: replaced by the real implementation.
+// The connection settings dialog (template 2001): method, serial port from
+// the list of present ports, or IPv4 address and TCP port.
+#include <windows.h>
+// After windows.h, which they need.
+#include <commctrl.h>
+#include <setupapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "resources/resource_ids.h"
+#include "settings/config_file.h"
+#include "settings/port_choice.h"
+#include "settings/settings_records.h"
 #include "shell/main_window_win.h"
 
-INT_PTR CALLBACK ConnectionDialogProc(HWND, UINT, WPARAM, LPARAM) {
+namespace {
+
+// The serial port device interface class.
+const GUID kComPortInterface = {
+    0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+
+const int kSerialRow[] = {IDC_CONN_PORT_LABEL, IDC_CONN_PORT_LIST};
+const int kTcpRows[] = {IDC_CONN_IP_LABEL, IDC_CONN_IP, IDC_CONN_TCP_PORT_LABEL, IDC_CONN_TCP_PORT};
+
+LRESULT Send(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam) {
+  return SendDlgItemMessageW(dialog, id, message, wparam, lparam);
+}
+
+// "PortName" of every present serial device, in the order the system gives.
+std::vector<std::string> EnumeratePortNames() {
+  std::vector<std::string> names;
+  HDEVINFO devices = SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr,
+                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+  if (devices == INVALID_HANDLE_VALUE) return names;
+  SP_DEVINFO_DATA device;
+  device.cbSize = sizeof device;
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
+    HKEY key =
+        SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+    if (key == INVALID_HANDLE_VALUE) continue;
+    wchar_t name[128];
+    DWORD type = 0;
+    DWORD bytes = sizeof name - sizeof name[0];  // room left for the terminator
+    if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &bytes) ==
+            ERROR_SUCCESS &&
+        type == REG_SZ) {
+      name[bytes / sizeof name[0]] = L'\0';
+      names.push_back(Narrow(name));
+    }
+    RegCloseKey(key);
+  }
+  SetupDiDestroyDeviceInfoList(devices);
+  return names;
+}
+
+void ShowRowsForMethod(HWND dialog) {
+  bool tcp = Send(dialog, IDC_CONN_METHOD, CB_GETCURSEL, 0, 0) == 1;
+  for (int id : kTcpRows) ShowWindow(GetDlgItem(dialog, id), tcp ? SW_SHOWNA : SW_HIDE);
+  for (int id : kSerialRow) ShowWindow(GetDlgItem(dialog, id), tcp ? SW_HIDE : SW_SHOWNA);
+}
+
+void AddItem(HWND dialog, int id, const char* text) {
+  std::wstring wide = Widen(text);
+  Send(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+void Initialise(HWND dialog) {
+  ConnectionSettings& settings = connection_settings;
+  for (const char* name : kConnectionMethodNames) AddItem(dialog, IDC_CONN_METHOD, name);
+  Send(dialog, IDC_CONN_METHOD, CB_SETCURSEL, 0, 0);
+  if (settings.connection_type < 0 || settings.connection_type >= 2) settings.connection_type = 0;
+  Send(dialog, IDC_CONN_METHOD, CB_SETCURSEL, static_cast<WPARAM>(settings.connection_type), 0);
+  ShowRowsForMethod(dialog);
+
+  // Opening the dialog already takes the matching listed port, even if the
+  // dialog is then cancelled.
+  PortList ports = MakePortList(EnumeratePortNames());
+  for (const std::string& item : ports.items) AddItem(dialog, IDC_CONN_PORT_LIST, item.c_str());
+  SelectStoredPort(&ports, settings.com_port);
+  if (ports.selected >= 0) {
+    Send(dialog, IDC_CONN_PORT_LIST, CB_SETCURSEL, static_cast<WPARAM>(ports.selected), 0);
+    TakePortName(ports.items[ports.selected].c_str(), settings.com_port);
+  }
+
+  Send(dialog, IDC_CONN_IP, IPM_SETADDRESS, 0, static_cast<LPARAM>(settings.ip_address));
+  char port[16];
+  std::snprintf(port, sizeof port, "%d", static_cast<int>(settings.tcp_port));
+  SetControlText(GetDlgItem(dialog, IDC_CONN_TCP_PORT), port);
+}
+
+std::string SelectedPortText(HWND dialog) {
+  LRESULT selected = Send(dialog, IDC_CONN_PORT_LIST, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return {};
+  LRESULT length = Send(dialog, IDC_CONN_PORT_LIST, CB_GETLBTEXTLEN, selected, 0);
+  if (length < 0 || length >= static_cast<LRESULT>(kPortNameSize)) return {};
+  wchar_t text[kPortNameSize];
+  Send(dialog, IDC_CONN_PORT_LIST, CB_GETLBTEXT, selected, reinterpret_cast<LPARAM>(text));
+  return Narrow(text);
+}
+
+void TakeChoices(HWND dialog) {
+  ConnectionSettings& settings = connection_settings;
+  LRESULT method = Send(dialog, IDC_CONN_METHOD, CB_GETCURSEL, 0, 0);
+  if (method == 0 || method == 1) settings.connection_type = static_cast<int32_t>(method);
+  TakePortName(SelectedPortText(dialog).c_str(), settings.com_port);
+  DWORD address = 0;
+  Send(dialog, IDC_CONN_IP, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
+  settings.ip_address = address;
+  std::string port = GetControlText(GetDlgItem(dialog, IDC_CONN_TCP_PORT));
+  settings.tcp_port = static_cast<uint32_t>(TextToInteger(port.c_str()));
+  for (int item = 0; item <= 3; ++item) SaveSetting(item);
+  ShowConnectionText();
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      Initialise(dialog);
+      return FALSE;  // leave the focus alone
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_CONN_METHOD:
+          if (HIWORD(wparam) != CBN_SELCHANGE) return FALSE;
+          ShowRowsForMethod(dialog);
+          return TRUE;
+        case IDC_CONN_OK:
+          TakeChoices(dialog);
+          EndDialog(dialog, 0);
+          return TRUE;
+        case IDC_CONN_CANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+      }
+      return FALSE;  // Enter and Esc do nothing here
+    case WM_CLOSE:
+      EndDialog(dialog, 0);
+      return TRUE;
+  }
   return FALSE;
 }
