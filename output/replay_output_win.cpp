@@ -1,7 +1,53 @@
-// Stub: replaced by the real implementation.
+// Replay output page: start and stop the instrument's replay of a logged
+// channel, and the repeat check box.
+#include <windows.h>
+
+#include <string>
+
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "output/entry_checks.h"
+#include "output/normal_output_win.h"
+#include "settings/settings_records.h"
 #include "shell/main_window_win.h"
 
-void StartReplay(HWND) {}
-void StopReplay() {}
-void ApplyRepeatCheck() {}
-void CaptureReplayEntries() {}
+namespace {
+
+void TakeChannelSelection() {
+  const LRESULT selection = SendMessageW(main_window->channel_list, CB_GETCURSEL, 0, 0);
+  if (selection != CB_ERR) output_settings.replay_channel = static_cast<int32_t>(selection);
+}
+
+}  // namespace
+
+void StartReplay(HWND window) {
+  TakeChannelSelection();
+  const std::string text = GetControlText(main_window->count_box);
+  uint16_t count = 0;
+  const std::string message = CheckReplayCount(text.c_str(), output_settings.replay_endless,
+                                               &output_settings.replay_count, &count);
+  if (!message.empty()) {
+    ShowWarning(window, message.c_str(), "エラー");
+    return;
+  }
+  StopRealtimeOutput();
+  const uint8_t data[3] = {static_cast<uint8_t>(output_settings.replay_channel),
+                           static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count & 0xFF)};
+  SendCommandAndWait(CMD_START_REPLAY, sizeof data, data);
+}
+
+void StopReplay() {
+  SendCommandAndWait(CMD_STOP_REPLAY, 0, nullptr);
+}
+
+void ApplyRepeatCheck() {
+  const bool endless = SendMessageW(main_window->repeat_check, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  output_settings.replay_endless = endless;
+  EnableWindow(main_window->count_box, !endless);
+}
+
+void CaptureReplayEntries() {
+  TakeChannelSelection();
+  const std::string text = GetControlText(main_window->count_box);
+  CaptureReplayCount(text.c_str(), &output_settings.replay_count);
+}
