@@ -14,9 +14,11 @@ class LinkExchange : public ::testing::Test {
 };
 
 TEST_F(LinkExchange, AckOrReplyEndsTheWaitOtherAnswersDoNot) {
-  fake_link.on_write = [](const Bytes& f) { Queue(Frame(0xAA, f[1], 0, {})); };
-  EXPECT_EQ(SendCommandAndWait(CMD_SET_OUTPUT, 0, nullptr), 0);
+  // An acknowledgement may carry data; it is ignored and fills no record.
+  fake_link.on_write = [](const Bytes& f) { Queue(Frame(0xAA, f[1], 0, {1, 2, 3, 4, 5, 6})); };
+  EXPECT_EQ(SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr), 0);
   EXPECT_EQ(fake_link.sleeps, 1u);  // found by the first parse
+  EXPECT_EQ(FindReplyRecord(CMD_GET_CLOCK)->length, 0);
 
   fake_link.on_write = [](const Bytes& f) { Queue(Frame(0x55, f[1], 0, {0, 0, 0, 0})); };
   EXPECT_EQ(SendCommandAndWait(CMD_GET_OUTPUT, 0, nullptr), 0);

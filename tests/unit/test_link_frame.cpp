@@ -78,21 +78,6 @@ TEST_F(LinkFrame, ReassemblesAcrossPollsAndSplitsDrains) {
   EXPECT_EQ(live_texts, (std::vector<std::string>{"5.000", "5.000", "50.00"}));
 }
 
-TEST_F(LinkFrame, AcknowledgementClearsPendingAndGoodFrameResetsIdleCount) {
-  link_state.pending[CMD_SET_OUTPUT] = 1;
-  link_state.pending[CMD_GET_CLOCK] = 1;
-  link_state.idle_polls = 500;
-  Queue(Frame(0xAA, CMD_SET_OUTPUT, 0, {0x55, 0xAA}));  // ack data is ignored
-  Queue(Frame(0xAA, CMD_GET_CLOCK, 0, {0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05}));
-  ParseReceived();
-  EXPECT_EQ(link_state.pending[CMD_SET_OUTPUT], 0);
-  EXPECT_EQ(link_state.idle_polls, 0u);
-  ParseReceived();
-  EXPECT_EQ(link_state.pending[CMD_GET_CLOCK], 0);
-  EXPECT_EQ(FindReplyRecord(CMD_GET_CLOCK)->length, 0);  // acks fill no record
-  EXPECT_EQ(clock_fields.year, 0);
-}
-
 TEST_F(LinkFrame, BadChecksumIsDroppedSilently) {
   link_state.pending[CMD_GET_VERSION] = 1;
   link_state.idle_polls = 7;
