@@ -17,10 +17,17 @@ for f in /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf \
     break
   fi
 done
+mkdir -p "$prefix/drive_c/windows/Fonts"
 if [ -n "$font" ]; then
-  mkdir -p "$prefix/drive_c/windows/Fonts"
   ln -sf "$font" "$prefix/drive_c/windows/Fonts/ipag.ttf"
 fi
+# Debian's Wine does not find its own Marlett, which draws the caption buttons.
+for f in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; do
+  if [ -f "$f" ]; then
+    ln -sf "$f" "$prefix/drive_c/windows/Fonts/marlett.ttf"
+    break
+  fi
+done
 
 # The program's face, the dialog faces and the system UI face (Tahoma: message
 # boxes, menus, captions, status bar, tabs) all become IPAGothic. Substitutes
