@@ -24,6 +24,9 @@ std::string FakeComPort();       // RV_E2E_FAKE_COM: the other end, for FakeInst
 int SimulatorTcpPort();          // RV_E2E_SIM_PORT, 0 when no simulator runs
 std::string SimulatorComPort();  // RV_E2E_SIM_COM, "" when none
 
+// A path handed over from Linux, as the program sees it (the root is drive Z:).
+std::wstring WindowsPath(const std::string& unix_or_windows_path);
+
 // ---- config.ini texts ----
 // A complete [IF] section aimed at 127.0.0.1:port (connection type 1).
 std::string TcpConfig(int port);

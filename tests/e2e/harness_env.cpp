@@ -24,16 +24,6 @@ std::wstring WidenUtf8(const std::string& text) {
   return wide;
 }
 
-// The runner hands over Unix paths; Wine sees the Unix root as drive Z:.
-std::wstring WindowsPath(const std::string& path) {
-  std::wstring wide = WidenUtf8(path);
-  if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-  for (wchar_t& c : wide) {
-    if (c == L'/') c = L'\\';
-  }
-  return wide;
-}
-
 std::wstring TempRoot() {
   const std::string configured = Env("RV_E2E_TEMP");
   if (!configured.empty()) return WindowsPath(configured);
@@ -45,6 +35,15 @@ std::wstring TempRoot() {
 }
 
 }  // namespace
+
+std::wstring WindowsPath(const std::string& path) {
+  std::wstring wide = WidenUtf8(path);
+  if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
 
 uint64_t NowMs() {
   return GetTickCount64();

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the instrument simulator on a free
+# loopback port and opens the program under Wine, connected to it over TCP.
+#
+# With a reachable $DISPLAY the window opens there for you; the simulator stops
+# when the program ends. Without one the program runs on a virtual display, is
+# connected, and a screenshot of the connected window is written (its path is
+# printed); then the program is shut down.
+#
+# RV_BUILD_DIR picks the build folder (default: build); WINEPREFIX the Wine
+# prefix (default: one beside the build, made once).
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${RV_BUILD_DIR:-$root/build}
+case "$out" in /*) ;; *) out="$root/$out" ;; esac
+
+"$root/scripts/install-deps.sh"
+RV_BUILD_DIR="$out" "$root/scripts/build.sh"
+
+export WINEPREFIX=${WINEPREFIX:-$out/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/ipag.ttf" ]; then
+  echo "== making the Wine prefix $WINEPREFIX"
+  "$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
+fi
+
+run_dir=$(mktemp -d /tmp/rv-sola62-run.XXXXXX)
+pids=()
+stop_pid() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 30); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null || true
+}
+cleanup() {
+  local i
+  # Newest first: the virtual display, when there is one, goes last.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop_pid "${pids[$i]}"; done
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# The simulator, on 127.0.0.1 at a port of its choice.
+"$out/host/sim/rv-sola62-sim" --tcp-port 0 --log "$run_dir/simulator.log" >"$run_dir/sim.out" &
+sim_pid=$!
+port=""
+for _ in $(seq 50); do
+  port=$(sed -n 's/.*listening tcp 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$run_dir/sim.out" | head -n1)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+if [ -z "$port" ]; then
+  echo "the simulator did not start" >&2
+  stop_pid "$sim_pid"
+  exit 1
+fi
+
+# The program's working directory: Wi-Fi (TCP) to the simulator on loopback.
+work="$run_dir/work"
+mkdir -p "$work"
+printf '[IF]\r\ntype=1\r\ncom=COM1\r\nip=%u\r\nport=%d\r\n' 2130706433 "$port" >"$work/config.ini"
+echo "simulator: 127.0.0.1:$port (log $run_dir/simulator.log)"
+echo "working directory: $work"
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  pids=("$sim_pid")
+  echo "opening the window on $DISPLAY; press 接続 to connect"
+  (cd "$work" && "$root/scripts/wine-run.sh" "$out/win/rv-sola62.exe") || true
+  exit 0
+fi
+
+# No display: a virtual one, the demo driver, a screenshot.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" \
+  >"$run_dir/xvfb.log" 2>&1 &
+pids=($! "$sim_pid")
+for _ in $(seq 100); do
+  [ -s "$run_dir/display" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$(head -n1 "$run_dir/display")"
+# A server of this prefix that runs without this display would hide the window.
+timeout 30 wineserver -w || true
+
+export RV_E2E_PROGRAM="$out/win/rv-sola62.exe"
+"$root/scripts/wine-run.sh" "$out/win/tests/e2e/e2e_demo.exe" "$work" "$run_dir/done" \
+  >"$run_dir/demo.out" 2>&1 &
+demo_pid=$!
+geometry=""
+for _ in $(seq 600); do
+  if grep -q '^connected' "$run_dir/demo.out"; then
+    geometry=$(sed -n 's/^window \([-0-9]*\) \([-0-9]*\) \([0-9]*\) \([0-9]*\).*/\3x\4+\1+\2/p' \
+      "$run_dir/demo.out")
+    break
+  fi
+  kill -0 "$demo_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$geometry" ]; then
+  cat "$run_dir/demo.out" >&2
+  touch "$run_dir/done"
+  stop_pid "$demo_pid"
+  exit 1
+fi
+sleep 1  # the last repaint
+shot="$run_dir/rv-sola62-connected.png"
+import -window root -crop "$geometry" +repage "$shot"
+touch "$run_dir/done"
+status=0
+for _ in $(seq 200); do
+  kill -0 "$demo_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if kill -0 "$demo_pid" 2>/dev/null; then
+  stop_pid "$demo_pid"
+  status=1
+else
+  wait "$demo_pid" || status=$?
+fi
+grep -E '^(connected|exit)' "$run_dir/demo.out" || true
+timeout 15 wineserver -w || true
+echo "screenshot: $shot"
+exit $status

@@ -1,0 +1,62 @@
+// Starts the program in a prepared directory, connects it, sets an output value
+// and waits until the live value shows; then holds the window for a screenshot
+// until the done file appears, and exits the program through its menu.
+//
+// usage: e2e_demo WORK_DIR DONE_FILE   (RV_E2E_PROGRAM names the program)
+#include <cstdio>
+
+#include "tests/e2e/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+int Fail(ProgramRun& run, const char* what) {
+  std::printf("failed: %s\n", what);
+  DialogInfo box;
+  if (WaitForDialog(run, 100, &box)) {
+    std::printf("message: %s: %s\n", box.caption.c_str(), box.text.c_str());
+  }
+  std::fflush(stdout);
+  KillProgram(run);
+  return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::printf("usage: e2e_demo WORK_DIR DONE_FILE\n");
+    return 2;
+  }
+  const std::wstring done_file = WindowsPath(argv[2]);
+  ProgramRun run;
+  std::string error;
+  if (!StartProgramIn(run, WindowsPath(argv[1]), &error)) {
+    std::printf("failed: %s\n", error.c_str());
+    return 1;
+  }
+  Click(run, 400);  // 接続
+  if (!WaitUntil([&] { return IsEnabled(run, 401); }, 10000)) return Fail(run, "no connection");
+  if (!WaitUntil([&] { return Text(run, 201) != "-------"; }, 5000)) {
+    return Fail(run, "no live value");
+  }
+  // A value on the output makes a more telling picture; not needed to go on.
+  SetText(run, 501, "25.00");
+  Click(run, 440);
+  WaitUntil([&] { return Text(run, 201) == "25.00"; }, 3000);
+
+  const RECT rect = WindowRect(run.window);
+  std::printf("window %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+              rect.bottom - rect.top);
+  std::printf("connected %s %s\n", Text(run, 201).c_str(), StatusText(run, 2).c_str());
+  std::fflush(stdout);
+
+  WaitUntil([&] { return GetFileAttributesW(done_file.c_str()) != INVALID_FILE_ATTRIBUTES; },
+            60000);
+  MenuCommand(run, 100);  // 終了
+  DWORD code = 1;
+  if (!WaitForExit(run, kWaitTimeoutMs, &code)) return Fail(run, "the program did not end");
+  std::printf("exit %lu\n", code);
+  return code == 0 ? 0 : 1;
+}
