@@ -386,9 +386,13 @@ void CalendarFrom2000(int64_t seconds, int* year, int* month, int* day, int* hou
 
 std::vector<uint8_t> BuildFrame(uint8_t start, uint8_t command, uint8_t status,
                                 const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> frame = {start, command, status, static_cast<uint8_t>(data.size() >> 8),
-                                static_cast<uint8_t>(data.size() & 0xFF)};
-  frame.insert(frame.end(), data.begin(), data.end());
+  std::vector<uint8_t> frame;
+  frame.reserve(data.size() + 6);
+  for (uint8_t b : {start, command, status, static_cast<uint8_t>(data.size() >> 8),
+                    static_cast<uint8_t>(data.size() & 0xFF)}) {
+    frame.push_back(b);
+  }
+  for (uint8_t b : data) frame.push_back(b);
   uint8_t sum = 1;
   for (uint8_t b : frame) sum = static_cast<uint8_t>(sum + b);
   frame.push_back(sum);

@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -105,6 +106,10 @@ bool OpenPty(Simulator* sim) {
     std::fprintf(stderr, "rv-sola62-sim: pty slave: %s\n", std::strerror(errno));
     return false;
   }
+  // Wine's server opens devices without O_NOCTTY. Holding the pty as our own
+  // controlling terminal keeps it from becoming the server's, which would get
+  // SIGHUP (and dump its state to stderr) whenever the pty goes away.
+  if (setsid() >= 0) ioctl(sim->pty_slave, TIOCSCTTY, 0);
   cfmakeraw(&line);  // no echo, no line editing: bytes pass as they are
   cfsetispeed(&line, B115200);
   cfsetospeed(&line, B115200);
@@ -275,6 +280,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  signal(SIGHUP, SIG_IGN);  // closing our own pty hangs up our session
 
   bool ok = true;
   if (sim.command_line.tcp_port >= 0) ok = OpenListener(&sim);

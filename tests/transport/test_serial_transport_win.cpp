@@ -1,0 +1,122 @@
+// The serial transport against the simulator and an echoing pty, each mapped
+// to a Wine COM port by the runner script.
+#include <gtest/gtest.h>
+
+// clang-format off
+#include "tests/transport/transport_env_win.h"
+#include "link/serial_transport_win.h"
+// clang-format on
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/transports_win.h"
+
+namespace {
+
+struct SerialTest : ::testing::Test {
+  void SetUp() override { ResetLink(); }
+  void TearDown() override { CloseSerial(); }
+
+  static std::string Port(const char* variable) {
+    std::string port = EnvText(variable);
+    if (port.empty()) ADD_FAILURE() << variable << " is not set; run through the runner script";
+    return port;
+  }
+};
+
+TEST_F(SerialTest, IdentifiesTheSimulator) {
+  UseSerial(Port("RV_SIM_COM"));
+  ASSERT_EQ(0, OpenSerial());
+  EXPECT_EQ(0, IdentifyInstrument());
+  EXPECT_EQ(2, instrument_identity.device_code);
+  EXPECT_EQ(105, instrument_identity.firmware_version);
+  EXPECT_STREQ("RS620042", instrument_identity.serial_number);
+  Disconnect();
+  EXPECT_EQ(nullptr, serial_transport);
+}
+
+TEST_F(SerialTest, NamesThatCannotBeOpened) {
+  // Lower case is not a COM name to this program, even for a port that exists.
+  std::string real = Port("RV_SIM_COM");
+  std::string lower = "com" + real.substr(3);
+  UseSerial(lower);
+  EXPECT_EQ(0, OpenSerial());
+  ASSERT_NE(nullptr, serial_transport);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, serial_transport->port_handle);
+  EXPECT_EQ(nullptr, serial_transport->reader_thread);
+  uint8_t frame[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
+  EXPECT_EQ(0, WriteSerial(frame, 6));
+  uint8_t drained[1024];
+  EXPECT_EQ(0, DrainSerial(drained));
+  CloseSerial();
+
+  UseSerial(Port("RV_MISSING_COM"));
+  EXPECT_EQ(-1, OpenSerial());
+  ASSERT_NE(nullptr, serial_transport);  // stays for the caller's close
+  EXPECT_EQ(INVALID_HANDLE_VALUE, serial_transport->port_handle);
+  CloseSerial();
+}
+
+TEST_F(SerialTest, PortHeldElsewhereIsRefused) {
+  std::string real = Port("RV_SIM_COM");
+  std::wstring path = L"\\\\.\\" + std::wstring(real.begin(), real.end());
+  auto open_unshared = [&] {
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE held = open_unshared();
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+  HANDLE probe = open_unshared();
+  if (probe != INVALID_HANDLE_VALUE) {
+    // Wine does not enforce share modes on serial devices; Windows does.
+    CloseHandle(probe);
+    CloseHandle(held);
+    GTEST_SKIP() << "this platform lets a serial port be opened twice";
+  }
+  UseSerial(real);
+  EXPECT_EQ(-1, OpenSerial());
+  CloseSerial();
+  CloseHandle(held);
+  EXPECT_EQ(0, OpenSerial());  // and free again once released
+}
+
+TEST_F(SerialTest, EchoedBytesDrainInOrderAcrossTheRingEnd) {
+  UseSerial(Port("RV_ECHO_COM"));
+  ASSERT_EQ(0, OpenSerial());
+  std::vector<uint8_t> sent;
+  std::vector<uint8_t> received;
+  for (int round = 0; round < 3; ++round) {  // 3 x 700 bytes wrap the 1024-byte ring twice
+    std::vector<uint8_t> chunk = Pattern(700, round);
+    ASSERT_EQ(700, WriteSerial(chunk.data(), 700));
+    std::vector<uint8_t> got = DrainUntil(DrainSerial, 700, 3000);
+    sent.insert(sent.end(), chunk.begin(), chunk.end());
+    received.insert(received.end(), got.begin(), got.end());
+  }
+  EXPECT_EQ(sent, received);
+}
+
+TEST_F(SerialTest, BurstBeyondTheRingLosesNothing) {
+  UseSerial(Port("RV_ECHO_COM"));
+  ASSERT_EQ(0, OpenSerial());
+  std::vector<uint8_t> burst = Pattern(3000, 7);
+  ASSERT_GT(WriteSerial(burst.data(), static_cast<int>(burst.size())), 0);
+  Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
+  EXPECT_EQ(burst, DrainUntil(DrainSerial, burst.size(), 5000));
+}
+
+TEST_F(SerialTest, CloseJoinsTheReaderAndDropsUnreadBytes) {
+  UseSerial(Port("RV_ECHO_COM"));
+  ASSERT_EQ(0, OpenSerial());
+  std::vector<uint8_t> bytes = Pattern(100, 3);
+  WriteSerial(bytes.data(), 100);
+  ASSERT_TRUE(WaitUntil([] { return RingUnread(&serial_transport->ring) == 100; }, 3000));
+  HANDLE reader = DuplicateThread(serial_transport->reader_thread);
+  CloseSerial();
+  EXPECT_TRUE(ThreadEnded(reader));  // ended before the port was released
+  CloseHandle(reader);
+  ASSERT_EQ(0, OpenSerial());
+  Sleep(50);
+  uint8_t drained[1024];
+  EXPECT_EQ(0, DrainSerial(drained));
+}
+
+}  // namespace

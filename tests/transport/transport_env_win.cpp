@@ -1,0 +1,147 @@
+#include "tests/transport/transport_env_win.h"
+
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/link_frame.h"
+#include "link/transports_win.h"
+#include "settings/settings_records.h"
+
+std::string EnvText(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+int EnvPort(const char* name) {
+  return std::atoi(EnvText(name).c_str());
+}
+
+void ResetLink() {
+  ResetConnectionSettings();
+  ResetReceiverState();
+  ResetLinkState();
+  ResetInstrumentRecords();
+  UseDefaultLinkPlatform();
+  InstallTransports();
+}
+
+void UseSerial(const std::string& com_port) {
+  connection_settings.connection_type = 0;
+  std::strncpy(connection_settings.com_port, com_port.c_str(),
+               sizeof connection_settings.com_port - 1);
+}
+
+void UseTcp(int port) {
+  connection_settings.connection_type = 1;
+  connection_settings.ip_address = INADDR_LOOPBACK;
+  connection_settings.tcp_port = static_cast<uint32_t>(port);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
+  DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > static_cast<DWORD>(timeout_ms)) return false;
+    Sleep(5);
+  }
+  return true;
+}
+
+std::vector<uint8_t> DrainUntil(int (*drain)(uint8_t*), size_t wanted, int timeout_ms) {
+  std::vector<uint8_t> received;
+  uint8_t chunk[1024];
+  WaitUntil(
+      [&] {
+        int n = drain(chunk);
+        received.insert(received.end(), chunk, chunk + n);
+        return received.size() >= wanted;
+      },
+      timeout_ms);
+  return received;
+}
+
+std::vector<uint8_t> Pattern(size_t count, int seed) {
+  std::vector<uint8_t> bytes(count);
+  uint32_t state = 2463534242u + seed;
+  for (uint8_t& b : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b = static_cast<uint8_t>(state);
+  }
+  return bytes;
+}
+
+int CountOwnThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+DWORD CountOwnHandles() {
+  DWORD count = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &count);
+  return count;
+}
+
+HANDLE DuplicateThread(HANDLE thread) {
+  HANDLE copy = nullptr;
+  DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
+  return copy;
+}
+
+bool ThreadEnded(HANDLE thread) {
+  return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+}
+
+bool Listen(LoopbackListener* listener, int backlog) {
+  static WSADATA data;
+  static int started = WSAStartup(MAKEWORD(2, 2), &data);  // once, for the whole run
+  if (started != 0) return false;
+  listener->socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int size = sizeof address;
+  if (listener->socket == INVALID_SOCKET ||
+      bind(listener->socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener->socket, backlog) != 0 ||
+      getsockname(listener->socket, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    return false;
+  }
+  listener->port = ntohs(address.sin_port);
+  return true;
+}
+
+void CloseSocket(SOCKET* socket) {
+  if (*socket != INVALID_SOCKET) closesocket(*socket);
+  *socket = INVALID_SOCKET;
+}
+
+int UnusedPort() {
+  LoopbackListener probe;
+  if (!Listen(&probe, 1)) return 0;
+  CloseSocket(&probe.socket);
+  return probe.port;
+}
+
+bool SendAll(SOCKET socket, const std::vector<uint8_t>& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    int n = send(socket, reinterpret_cast<const char*>(bytes.data() + done),
+                 static_cast<int>(bytes.size() - done), 0);
+    if (n <= 0) return false;
+    done += n;
+  }
+  return true;
+}
