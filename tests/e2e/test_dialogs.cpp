@@ -1,0 +1,355 @@
+// The about box, the connection settings dialog with its port list, and the
+// clock dialog against a scripted instrument.
+#include <gtest/gtest.h>
+#include <windows.h>
+// After windows.h, which it needs; only its types are used (see SerialPorts).
+#include <setupapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/harness.h"
+
+using namespace e2e;
+
+namespace {
+
+constexpr uint8_t kSetClock = 0x40;
+constexpr uint8_t kGetClock = 0x41;
+
+bool Shown(HWND dialog, int id) {
+  HWND control = GetDlgItem(dialog, id);
+  return control != nullptr && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+// The first open dialog or message box of the program with this caption.
+bool WaitForCaption(const ProgramRun& run, const std::string& caption, DialogInfo* out) {
+  return WaitUntil([&] {
+    for (const DialogInfo& dialog : OpenDialogs(run)) {
+      if (dialog.caption == caption) {
+        *out = dialog;
+        return true;
+      }
+    }
+    return false;
+  });
+}
+
+bool StillOpen(const ProgramRun& run, const DialogInfo& dialog) {
+  return Sync(run) && IsWindow(dialog.window) && IsWindowVisible(dialog.window);
+}
+
+void CloseBox(const DialogInfo& dialog) {
+  PostMessageW(dialog.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void PressKey(const DialogInfo& dialog, WPARAM key) {
+  PostMessageW(dialog.window, WM_KEYDOWN, key, 1);
+  PostMessageW(dialog.window, WM_KEYUP, key, 0xC0000001);
+}
+
+// What Enter and Esc send when no button has the focus: the standard
+// commands. The two dialogs that ignore them must stay open.
+void ExpectStandardCommandsIgnored(const ProgramRun& run, const DialogInfo& dialog) {
+  DismissDialog(dialog, IDOK);
+  DismissDialog(dialog, IDCANCEL);
+  EXPECT_TRUE(StillOpen(run, dialog));
+  EXPECT_EQ(OpenDialogs(run).size(), 1u) << "a message box came up";
+}
+
+// Serial port devices registered through the Setup API, so that its
+// enumeration lists them (Wine lists none for the COM ports mapped in
+// dosdevices). Loaded at run time: the test program does not link setupapi.
+class SerialPorts {
+ public:
+  explicit SerialPorts(const std::vector<std::wstring>& names) {
+    library_ = LoadLibraryW(L"setupapi.dll");
+    if (library_ == nullptr) return;
+    Load(create_list_, "SetupDiCreateDeviceInfoList");
+    Load(create_info_, "SetupDiCreateDeviceInfoW");
+    Load(register_info_, "SetupDiRegisterDeviceInfo");
+    Load(create_interface_, "SetupDiCreateDeviceInterfaceW");
+    Load(create_key_, "SetupDiCreateDevRegKeyW");
+    Load(remove_, "SetupDiRemoveDevice");
+    Load(destroy_, "SetupDiDestroyDeviceInfoList");
+    if (!create_list_ || !create_info_ || !register_info_ || !create_interface_ || !create_key_ ||
+        !remove_ || !destroy_) {
+      return;
+    }
+    devices_ = create_list_(&kPortsClass, nullptr);
+    if (devices_ == INVALID_HANDLE_VALUE) return;
+    ok_ = true;
+    for (const std::wstring& name : names) ok_ = Add(name) && ok_;
+  }
+
+  ~SerialPorts() {
+    if (devices_ != INVALID_HANDLE_VALUE) {
+      for (SP_DEVINFO_DATA& device : added_) remove_(devices_, &device);
+      destroy_(devices_);
+    }
+    if (library_ != nullptr) FreeLibrary(library_);
+  }
+
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr GUID kPortsClass = {
+      0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+  static constexpr GUID kComPortInterface = {
+      0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
+
+  template <typename Function>
+  void Load(Function& function, const char* name) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library_, name)));
+  }
+
+  bool Add(const std::wstring& name) {
+    const std::wstring id = L"ROOT\\RVSOLAE2E\\" + name;
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof device;
+    if (!create_info_(devices_, id.c_str(), &kPortsClass, nullptr, nullptr, 0, &device)) {
+      return false;
+    }
+    if (!register_info_(devices_, &device, 0, nullptr, nullptr, nullptr)) return false;
+    added_.push_back(device);
+    SP_DEVICE_INTERFACE_DATA interface_data = {};
+    interface_data.cbSize = sizeof interface_data;
+    if (!create_interface_(devices_, &device, &kComPortInterface, nullptr, 0, &interface_data)) {
+      return false;
+    }
+    HKEY key = create_key_(devices_, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
+    if (key == INVALID_HANDLE_VALUE) return false;
+    LONG written =
+        RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                       static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return written == ERROR_SUCCESS;
+  }
+
+  HMODULE library_ = nullptr;
+  HDEVINFO devices_ = INVALID_HANDLE_VALUE;
+  std::vector<SP_DEVINFO_DATA> added_;
+  bool ok_ = false;
+  decltype(&SetupDiCreateDeviceInfoList) create_list_ = nullptr;
+  decltype(&SetupDiCreateDeviceInfoW) create_info_ = nullptr;
+  decltype(&SetupDiRegisterDeviceInfo) register_info_ = nullptr;
+  decltype(&SetupDiCreateDeviceInterfaceW) create_interface_ = nullptr;
+  decltype(&SetupDiCreateDevRegKeyW) create_key_ = nullptr;
+  decltype(&SetupDiRemoveDevice) remove_ = nullptr;
+  decltype(&SetupDiDestroyDeviceInfoList) destroy_ = nullptr;
+};
+
+std::vector<std::string> ComboItems(HWND combo) {
+  std::vector<std::string> items;
+  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; ++i) items.push_back(ComboItemText(combo, i));
+  return items;
+}
+
+bool OpenConnectionDialog(const ProgramRun& run, DialogInfo* dialog) {
+  Click(run, 402);
+  return WaitForCaption(run, "接続設定", dialog);
+}
+
+}  // namespace
+
+TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
+  ProgramRun run;
+  std::string error;
+  ASSERT_TRUE(StartProgram(run, SerialConfig(ProgramComPort()).c_str(), &error)) << error;
+  const char* ways[] = {"OK button", "Enter", "Esc", "close box"};
+  for (int way = 0; way < 4; ++way) {
+    MenuCommand(run, 101);
+    DialogInfo about;
+    ASSERT_TRUE(WaitForCaption(run, "バージョン情報", &about)) << ways[way];
+    if (way == 0) {
+      const std::string version = Text(GetDlgItem(about.window, 271));
+      EXPECT_EQ(version, "バージョン 1.00");
+      EXPECT_NE(Text(GetDlgItem(about.window, 270)).find("RV-SOLA62"), std::string::npos);
+      Click(about.window, 470);
+    } else if (way == 1) {
+      PressKey(about, VK_RETURN);
+    } else if (way == 2) {
+      PressKey(about, VK_ESCAPE);
+    } else {
+      CloseBox(about);
+    }
+    EXPECT_TRUE(WaitForDialogGone(about)) << ways[way] << " left the box open";
+  }
+}
+
+TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
+  ProgramRun run;
+  std::string error;
+  ASSERT_TRUE(StartProgram(run, SerialConfig(ProgramComPort()).c_str(), &error)) << error;
+  const std::string before = ConfigText(run);
+  EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
+
+  DialogInfo dialog;
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+  EXPECT_EQ(ComboSelection(GetDlgItem(dialog.window, 310)), 0);
+  const int serial_row[] = {251, 311};
+  const int tcp_rows[] = {252, 700, 253, 500};
+  for (int id : serial_row) EXPECT_TRUE(Shown(dialog.window, id)) << id;
+  for (int id : tcp_rows) EXPECT_FALSE(Shown(dialog.window, id)) << id;
+  EXPECT_EQ(Text(GetDlgItem(dialog.window, 500)), "10101");
+
+  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
+  ASSERT_TRUE(Sync(run));
+  for (int id : serial_row) EXPECT_FALSE(Shown(dialog.window, id)) << id;
+  for (int id : tcp_rows) EXPECT_TRUE(Shown(dialog.window, id)) << id;
+  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 0));
+  ASSERT_TRUE(Sync(run));
+  for (int id : serial_row) EXPECT_TRUE(Shown(dialog.window, id)) << id;
+  for (int id : tcp_rows) EXPECT_FALSE(Shown(dialog.window, id)) << id;
+
+  ExpectStandardCommandsIgnored(run, dialog);
+
+  // Cancel and the close box read nothing, even after changes.
+  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
+  Click(dialog.window, 411);
+  ASSERT_TRUE(WaitForDialogGone(dialog));
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
+  CloseBox(dialog);
+  ASSERT_TRUE(WaitForDialogGone(dialog));
+  EXPECT_EQ(ConfigText(run), before);
+  EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
+
+  // OK with the other method and an empty port field.
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
+  ASSERT_TRUE(SetText(GetDlgItem(dialog.window, 500), ""));
+  Click(dialog.window, 410);
+  ASSERT_TRUE(WaitForDialogGone(dialog));
+  ASSERT_TRUE(Sync(run));
+  std::string after = ConfigText(run);
+  EXPECT_EQ(IniValue(after, "IF", "type"), "1");
+  EXPECT_EQ(IniValue(after, "IF", "port"), "0");
+  EXPECT_EQ(IniValue(after, "IF", "ip"), "2130706433");  // untouched, written back as it was
+  EXPECT_EQ(IniValue(after, "IF", "com"), ProgramComPort());
+  EXPECT_EQ(StatusText(run, 0), "Wi-Fi接続(未接続)");
+
+  // The next start puts the default port back.
+  MenuCommand(run, 100);
+  DWORD code = 99;
+  ASSERT_TRUE(WaitForExit(run, kWaitTimeoutMs, &code));
+  ProgramRun again;
+  ASSERT_TRUE(StartProgramIn(again, run.dir, &error)) << error;
+  EXPECT_EQ(IniValue(ConfigText(again), "IF", "port"), "10101");
+  EXPECT_EQ(StatusText(again, 0), "Wi-Fi接続(未接続)");
+}
+
+TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
+  SerialPorts ports({L"COM3", L"COM7"});
+  if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
+
+  {
+    ProgramRun run;
+    std::string error;
+    ASSERT_TRUE(StartProgram(run, SerialConfig("COM7").c_str(), &error)) << error;
+    DialogInfo dialog;
+    ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+    HWND list = GetDlgItem(dialog.window, 311);
+    EXPECT_EQ(ComboItems(list), (std::vector<std::string>{"COM3", "COM7"}));
+    EXPECT_EQ(ComboSelection(list), 1);
+    Click(dialog.window, 411);
+    ASSERT_TRUE(WaitForDialogGone(dialog));
+  }
+
+  // A stored port that is not present gives way to the first listed one at
+  // once; the file changes only with OK.
+  ProgramRun run;
+  std::string error;
+  ASSERT_TRUE(StartProgram(run, SerialConfig("COM5").c_str(), &error)) << error;
+  DialogInfo dialog;
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+  EXPECT_EQ(ComboSelection(GetDlgItem(dialog.window, 311)), 0);
+  Click(dialog.window, 411);
+  ASSERT_TRUE(WaitForDialogGone(dialog));
+  EXPECT_EQ(IniValue(ConfigText(run), "IF", "com"), "COM5");
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+  Click(dialog.window, 410);
+  ASSERT_TRUE(WaitForDialogGone(dialog));
+  ASSERT_TRUE(Sync(run));
+  EXPECT_EQ(IniValue(ConfigText(run), "IF", "com"), "COM3");
+}
+
+class ClockDialog : public ::testing::Test {
+ protected:
+  FakeInstrument fake;
+  ProgramRun run;
+  DialogInfo dialog;
+
+  void OpenConnected(const FakeBehaviour& behaviour = {}) {
+    ASSERT_TRUE(StartFakeTcp(fake, behaviour));
+    std::string error;
+    ASSERT_TRUE(StartProgram(run, TcpConfig(fake.port).c_str(), &error)) << error;
+    Click(run, 400);
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(run, 403); })) << "no connection";
+    Click(run, 403);
+    ASSERT_TRUE(WaitForCaption(run, "時計設定", &dialog));
+  }
+
+  // Clicks a button of the dialog and returns the text of the message box
+  // that follows, which must belong to the dialog and have only OK.
+  std::string ClickAndRead(int id, const char* caption) {
+    Click(dialog.window, id);
+    DialogInfo box;
+    if (!WaitForCaption(run, caption, &box)) return "<no message>";
+    EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog.window);
+    EXPECT_NE(GetDlgItem(box.window, IDOK), nullptr);
+    EXPECT_EQ(GetDlgItem(box.window, IDCANCEL), nullptr);
+    DismissDialog(box);
+    EXPECT_TRUE(WaitForDialogGone(box));
+    return box.text;
+  }
+};
+
+TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
+  OpenConnected();
+  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), "計測器の現在時刻は 2024/3/5 14:07:09 です。");
+  ExpectStandardCommandsIgnored(run, dialog);
+
+  ClearReceived(fake);
+  SYSTEMTIME before;
+  GetLocalTime(&before);
+  std::string message = ClickAndRead(432, "本体時刻設定");
+  SYSTEMTIME after;
+  GetLocalTime(&after);
+  Frame frame;
+  ASSERT_TRUE(WaitForCommand(fake, kSetClock, 0, &frame));
+  ASSERT_EQ(frame.data.size(), 6u);
+  auto key = [](int y, int mo, int d, int h, int mi, int s) {
+    return ((((y * 13LL + mo) * 32 + d) * 24 + h) * 60 + mi) * 60 + s;
+  };
+  const Bytes& t = frame.data;
+  long long sent = key(t[0] + 2000, t[1], t[2], t[3], t[4], t[5]);
+  EXPECT_LE(
+      key(before.wYear, before.wMonth, before.wDay, before.wHour, before.wMinute, before.wSecond),
+      sent);
+  EXPECT_LE(sent,
+            key(after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond));
+  char expected[160];
+  std::snprintf(expected, sizeof expected,
+                "計測器に現在時刻(%4d/%d/%d %d:%02d:%02d)を設定しました。", t[0] + 2000, t[1], t[2],
+                t[3], t[4], t[5]);
+  EXPECT_EQ(message, expected);
+
+  Click(dialog.window, 430);
+  EXPECT_TRUE(WaitForDialogGone(dialog));
+}
+
+TEST_F(ClockDialog, UnansweredFirstGetShowsTheZeroTime) {
+  FakeBehaviour behaviour;
+  behaviour.custom = [](const Frame& request, Bytes* answer) {
+    if (request.command != kGetClock) return false;
+    answer->clear();  // no answer at all
+    return true;
+  };
+  OpenConnected(behaviour);
+  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), "計測器の現在時刻は 1900/1/0 0:00:00 です。");
+  CloseBox(dialog);
+  EXPECT_TRUE(WaitForDialogGone(dialog));
+}
