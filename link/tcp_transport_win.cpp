@@ -8,7 +8,7 @@
 #include "settings/settings_records.h"
 
 TcpTransport* tcp_transport = nullptr;
-bool tcp_no_delay = true;
+bool tcp_no_delay = false;
 
 namespace {
 

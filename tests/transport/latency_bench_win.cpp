@@ -1,6 +1,8 @@
 // Round trip of SendCommandAndWait against the simulator.
-// usage: transport_latency (tcp PORT | serial COMn) [COUNT] [--nagle]
-// --nagle leaves Nagle's algorithm on, to compare with the default.
+// usage: transport_latency (tcp PORT | serial COMn) [COUNT] [--nodelay] [--live]
+// --nodelay sets TCP_NODELAY, to compare with the default; --live
+// sends a live-value request without waiting right before each command, as
+// the window's timer does, which is where Nagle could hold a frame back.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,16 +15,20 @@
 // clang-format on
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
+#include "link/link_frame.h"
 #include "link/transports_win.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: transport_latency (tcp PORT | serial COMn) [COUNT] [--nagle]\n");
+    std::fprintf(
+        stderr, "usage: transport_latency (tcp PORT | serial COMn) [COUNT] [--nodelay] [--live]\n");
     return 2;
   }
   int count = argc > 3 && argv[3][0] != '-' ? std::atoi(argv[3]) : 500;
+  bool live = false;
   for (int i = 3; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--nagle") == 0) tcp_no_delay = false;
+    if (std::strcmp(argv[i], "--nodelay") == 0) tcp_no_delay = true;
+    if (std::strcmp(argv[i], "--live") == 0) live = true;
   }
   ResetLink();
   bool tcp = std::strcmp(argv[1], "tcp") == 0;
@@ -42,6 +48,7 @@ int main(int argc, char** argv) {
   int timeouts = 0;
   for (int i = 0; i < count; ++i) {
     QueryPerformanceCounter(&before);
+    if (live) SendFrame(CMD_GET_OUTPUT, 0, nullptr);
     // Alternate a reply-bearing command with an acknowledged one.
     int result = i % 2 ? SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr)
                        : SendCommandAndWait(CMD_STOP_REPLAY, 0, nullptr);
@@ -53,8 +60,8 @@ int main(int argc, char** argv) {
   std::sort(ms.begin(), ms.end());
   auto at = [&](double q) { return ms[static_cast<size_t>(q * (ms.size() - 1))]; };
   std::printf(
-      "%s%s: %d commands, median %.1f ms, p99 %.1f ms, min %.1f ms, max %.1f ms, %d timeouts\n",
-      tcp ? "tcp" : "serial", tcp && !tcp_no_delay ? " (nagle)" : "", count, at(0.5), at(0.99),
-      ms.front(), ms.back(), timeouts);
+      "%s%s%s: %d commands, median %.1f ms, p99 %.1f ms, min %.1f ms, max %.1f ms, %d timeouts\n",
+      tcp ? "tcp" : "serial", tcp && tcp_no_delay ? " nodelay" : "", live ? " live" : "", count,
+      at(0.5), at(0.99), ms.front(), ms.back(), timeouts);
   return timeouts ? 1 : 0;
 }
