@@ -245,6 +245,8 @@ bool StartFakeSerial(FakeInstrument& fake, const std::string& com_port,
   }
   COMMTIMEOUTS timeouts = {MAXDWORD, 0, 0, 0, 1000};  // reads return at once
   SetCommTimeouts(com, &timeouts);
+  // Bytes an earlier test's program left in the line are not this test's.
+  PurgeComm(com, PURGE_RXCLEAR | PURGE_TXCLEAR);
   FakeState* s = new FakeState;
   s->behaviour = behaviour;
   s->com = com;

@@ -126,11 +126,10 @@ TEST(Startup, FirstWindowIsDisconnectedWithTheNormalPageShown) {
   ASSERT_TRUE(StartProgram(run, nullptr, &error)) << error;
 
   EXPECT_EQ(Text(run.window), "RV-SOLA62");
-  if (dpi == 96) {
-    const RECT rect = WindowRect(run.window);
-    EXPECT_EQ(rect.right - rect.left, 460);
-    EXPECT_EQ(rect.bottom - rect.top, 660);
-  }
+  EXPECT_EQ(dpi, 96) << "the test prefix should run at 96 DPI";
+  const RECT rect = WindowRect(run.window);
+  EXPECT_EQ(rect.right - rect.left, dpi * 460 / 96);
+  EXPECT_EQ(rect.bottom - rect.top, dpi * 660 / 96);
   EXPECT_EQ(Text(run, 201), "-------");
   EXPECT_EQ(Text(run, 202), "mV");
   EXPECT_EQ(Text(run, 203), "Mode: ---");
