@@ -31,7 +31,12 @@ void OnStopSignal(int) {
 struct Link {
   int fd = -1;
   std::vector<uint8_t> out;
+  uint64_t drop_at_ms = 0;  // when a requested drop happens; 0: not yet scheduled
 };
+
+// A pty that closes drops what its reader has not taken yet, so the last
+// answer gets this long to be read before the port goes away.
+constexpr uint64_t kPtyDropGraceMs = 200;
 
 struct Simulator {
   SimCommandLine command_line;
@@ -41,6 +46,7 @@ struct Simulator {
   Link links[kSimLinkCount];  // 0: TCP client, 1: pty master
   int pty_slave = -1;         // held so the pty survives the program opening and closing it
   std::string pty_slave_name;
+  std::string ready_lines;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
 
@@ -88,7 +94,7 @@ bool OpenListener(Simulator* sim) {
     return false;
   }
   sim->listener = fd;
-  std::printf("listening tcp 127.0.0.1:%d\n", ntohs(address.sin_port));
+  sim->ready_lines += "listening tcp 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n";
   return true;
 }
 
@@ -122,7 +128,7 @@ bool OpenPty(Simulator* sim) {
     return false;
   }
   sim->links[1].fd = master;
-  std::printf("pty %s -> %s\n", path.c_str(), sim->pty_slave_name.c_str());
+  sim->ready_lines += "pty " + path + " -> " + sim->pty_slave_name + "\n";
   return true;
 }
 
@@ -142,6 +148,7 @@ void CloseLink(Simulator* sim, int link, const char* why) {
   close(l.fd);
   l.fd = -1;
   l.out.clear();
+  l.drop_at_ms = 0;
   ForgetLink(&sim->model, link);
   if (link == 1) {
     // The COM port vanishes as an unplugged adapter would.
@@ -221,11 +228,6 @@ void Run(Simulator* sim) {
     int timeout = 50;
     if (due != UINT64_MAX)
       timeout = due <= now ? 0 : static_cast<int>(std::min<uint64_t>(50, due - now));
-    if (count == 0 && sim->listener < 0) {
-      // Nothing left to serve (the pty was closed and there is no TCP).
-      Note(sim, "no link left");
-      return;
-    }
     poll(fds, count, timeout);
     AdvanceModel(&sim->model, NowMs(*sim));
     if (listener_at >= 0 && (fds[listener_at].revents & POLLIN)) AcceptClient(sim);
@@ -242,9 +244,12 @@ void Run(Simulator* sim) {
     }
     FlushModelLog(sim);
     for (int link = 0; link < kSimLinkCount; ++link) {
-      if (sim->model.drop_requested[link] && !AnswersWaiting(*sim, link)) {
+      Link& l = sim->links[link];
+      if (!sim->model.drop_requested[link] || AnswersWaiting(*sim, link)) continue;
+      uint64_t now_ms = NowMs(*sim);
+      if (l.drop_at_ms == 0) l.drop_at_ms = now_ms + (link == 1 ? kPtyDropGraceMs : 0);
+      if (now_ms >= l.drop_at_ms)
         CloseLink(sim, link, link == 0 ? "tcp client dropped" : "pty closed");
-      }
     }
   }
 }
@@ -289,7 +294,8 @@ int main(int argc, char** argv) {
     if (sim.links[1].fd >= 0) RemovePtyLink(&sim);
     return 1;
   }
-  std::printf("ready\n");
+  // All at once, so a script that sees any of these lines finds everything in place.
+  std::printf("%sready\n", sim.ready_lines.c_str());
   std::fflush(stdout);
   Note(&sim, sim.command_line.echo ? "started (echo)" : "started");
 

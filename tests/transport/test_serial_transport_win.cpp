@@ -119,4 +119,21 @@ TEST_F(SerialTest, CloseJoinsTheReaderAndDropsUnreadBytes) {
   EXPECT_EQ(0, DrainSerial(drained));
 }
 
+TEST_F(SerialTest, ReaderEndsWhenTheDeviceDisappears) {
+  // This simulator closes its pty after the first answer, as an unplugged adapter would.
+  UseSerial(Port("RV_GONE_COM"));
+  ASSERT_EQ(0, OpenSerial());
+  uint8_t connect[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
+  ASSERT_GT(WriteSerial(connect, 6), 0);
+  EXPECT_EQ(6u, DrainUntil(DrainSerial, 6, 3000).size());
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return GetExitCodeThread(serial_transport->reader_thread, &code) && code != STILL_ACTIVE;
+      },
+      3000));
+  EXPECT_EQ(1u, code);
+  EXPECT_EQ(0, WriteSerial(connect, 6));
+}
+
 }  // namespace
