@@ -18,19 +18,12 @@ std::vector<uint8_t> DrainAll(ReceiveRing* ring) {
   return out;
 }
 
-TEST(ReceiveRing, EmptyDrainGivesNothingAndKeepsIndices) {
-  ReceiveRing ring;
-  ResetRing(&ring);
-  ring.write_index = ring.read_index = 700;
-  EXPECT_TRUE(DrainAll(&ring).empty());
-  EXPECT_EQ(700, ring.read_index);
-  EXPECT_EQ(700, ring.write_index);
-}
-
 TEST(ReceiveRing, ChunksAcrossTheEndDrainInOrder) {
   ReceiveRing ring;
   ResetRing(&ring);
   ring.write_index = ring.read_index = 1000;
+  EXPECT_TRUE(DrainAll(&ring).empty());
+  EXPECT_EQ(1000, ring.read_index);
   std::vector<uint8_t> a = Pattern(20, 0), b = Pattern(40, 20);
   ASSERT_EQ(20, RingPut(&ring, a.data(), 20));  // ends at 1020
   ASSERT_EQ(40, RingPut(&ring, b.data(), 40));  // wraps to 36
