@@ -29,8 +29,8 @@ inline std::string IdentityText(bool connected, int firmware_version, const char
 }
 
 // What a failed connect attempt shows, and how its link is ended: with a
-// disconnect command once the instrument has acknowledged the connect,
-// otherwise by closing the transport without sending anything.
+// disconnect command once the instrument has accepted the connect, otherwise
+// by closing the transport without sending anything.
 struct ConnectFailure {
   const char* message;  // UTF-8, null for result 0
   bool send_disconnect;
@@ -45,8 +45,8 @@ inline ConnectFailure ConnectFailureFor(int result) {
     case -4:
       return {"計測器が接続されていません。", true};
     default:
-      // -1 (no transport) and -2 (no accepted answer to the connect command):
-      // the instrument never took part, so nothing is sent.
+      // -1 (no transport) and -2 (the connect command went unanswered or was
+      // refused): no session was opened, so nothing is sent.
       return {"接続できませんでした。", false};
   }
 }
