@@ -20,3 +20,7 @@ echo "== host tests"
 ctest --test-dir "$root/build/host" --output-on-failure
 echo "== Windows tests under Wine"
 ctest --test-dir "$root/build/win" --output-on-failure
+
+echo "== fuzzing the receive parser and entry conversions (${FUZZ_SECONDS:-30} s)"
+RV_FUZZ_DIR="$root/build/fuzz" "$root/scripts/fuzz.sh"
+echo "== all tests passed"
