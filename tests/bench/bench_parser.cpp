@@ -36,7 +36,8 @@ void BuildStream() {
     uint8_t code = static_cast<uint8_t>(i);
     AppendFrame(0xAA, CMD_SET_OUTPUT, {});
     AppendFrame(0x55, CMD_GET_OUTPUT, {0, static_cast<uint8_t>(i % 4), code, 0x21});
-    if (i % 8 == 0) AppendFrame(0x55, CMD_GET_CLOCK, {26, 12, 6, 3, 4, static_cast<uint8_t>(code % 60)});
+    if (i % 8 == 0)
+      AppendFrame(0x55, CMD_GET_CLOCK, {26, 12, 6, 3, 4, static_cast<uint8_t>(code % 60)});
   }
 }
 
