@@ -16,16 +16,14 @@
 #include "output/output_types.h"
 #include "output/slider_position.h"
 #include "output/step_rule.h"
+#include "resources/resource_ids.h"
 #include "settings/settings_records.h"
 #include "shell/main_window_win.h"
 
 namespace {
 
-constexpr UINT_PTR kLiveValueTimer = 1000;
 constexpr UINT kLiveValuePeriodMs = 500;
-constexpr UINT_PTR kRealtimeTimer = 1002;
 constexpr UINT kRealtimePeriodMs = 100;
-constexpr int kFirstStepControl = 1200;
 
 void SendOutputCode(int type, int code) {
   const uint8_t data[3] = {static_cast<uint8_t>(type), static_cast<uint8_t>((code >> 8) & 0xFF),
@@ -120,8 +118,8 @@ void RealtimeTick(HWND window) {
   MainWindowRecord* w = main_window;
   // Without a link a send would only sit out the command time-out.
   if (!w->realtime || !w->connected) return;
-  KillTimer(window, kRealtimeTimer);
-  SetTimer(window, kRealtimeTimer, kRealtimePeriodMs, nullptr);
+  KillTimer(window, TIMER_REALTIME);
+  SetTimer(window, TIMER_REALTIME, kRealtimePeriodMs, nullptr);
   const int type = output_settings.output_type;
   double& stored = output_settings.output_value[type];
   const std::string text = GetControlText(w->value_box);
@@ -131,8 +129,8 @@ void RealtimeTick(HWND window) {
 }
 
 void LiveValueTick(HWND window) {
-  KillTimer(window, kLiveValueTimer);
-  SetTimer(window, kLiveValueTimer, kLiveValuePeriodMs, nullptr);
+  KillTimer(window, TIMER_LIVE_VALUE);
+  SetTimer(window, TIMER_LIVE_VALUE, kLiveValuePeriodMs, nullptr);
   if (!link_state.link_lost) SendFrame(CMD_GET_OUTPUT, 0, nullptr);
 }
 
@@ -148,7 +146,7 @@ void StepOutputValue(int control_id, int delta) {
   const std::string text = GetControlText(main_window->value_box);
   double x = 0;
   if (StepValue(text.c_str(), output_settings.output_value[type], type,
-                control_id - kFirstStepControl, delta, &x)) {
+                control_id - IDC_STEP_COARSE, delta, &x)) {
     SetControlText(main_window->value_box, ValueToText(x, type).c_str());
   }
 }
