@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "link/instrument_commands.h"
+
 namespace {
 
 constexpr uint8_t kPcStart = 0xAA;
@@ -83,43 +85,43 @@ Answer Handle(InstrumentModel* model, uint8_t command, const std::vector<uint8_t
   size_t size = d.size();
   auto bad_length = [](uint8_t start) { return Answer{start, kStatusBadLength, {}}; };
   switch (command) {
-    case 0x10:  // connect
-    case 0x11:  // disconnect
+    case CMD_CONNECT:
+    case CMD_DISCONNECT:
       if (size != 0) return bad_length(kReplyStart);
       return {kReplyStart, 0, {}};
-    case 0x40:
+    case CMD_SET_CLOCK:
       if (size != 6) return bad_length(kAckStart);
       return SetClock(model, d);
-    case 0x41:
+    case CMD_GET_CLOCK:
       if (size != 0) return bad_length(kReplyStart);
       return ClockReply(model);
-    case 0x42:
+    case CMD_GET_VERSION:
       if (size != 0) return bad_length(kReplyStart);
       return {kReplyStart,
               0,
               {static_cast<uint8_t>(o.device_code), static_cast<uint8_t>(o.firmware_major),
                static_cast<uint8_t>(o.firmware_minor), 0, 0, 0}};
-    case 0x43: {
+    case CMD_GET_SERIAL: {
       if (size != 0) return bad_length(kReplyStart);
       std::vector<uint8_t> serial(8, '0');
       for (size_t i = 0; i < 8 && i < o.serial_number.size(); ++i) serial[i] = o.serial_number[i];
       return {kReplyStart, 0, serial};
     }
-    case 0xC1:
+    case CMD_SET_OUTPUT:
       if (size != 3) return bad_length(kAckStart);
       if (d[0] > 3) return {kAckStart, kStatusBadValue, {}};
       model->mode = 0;
       model->output_type = d[0];
       model->set_code = static_cast<int16_t>(Word(d, 1));
       return {kAckStart, 0, {}};
-    case 0xC2: {
+    case CMD_GET_OUTPUT: {
       if (size != 0) return bad_length(kReplyStart);
       std::vector<uint8_t> live = {static_cast<uint8_t>(model->mode),
                                    static_cast<uint8_t>(model->output_type)};
       PushCode(&live, LiveCode(model));
       return {kReplyStart, 0, live};
     }
-    case 0xC4:
+    case CMD_START_REPLAY:
       if (size != 3) return bad_length(kAckStart);
       if (d[0] > 4) return {kAckStart, kStatusBadValue, {}};
       model->mode = 1;
@@ -127,11 +129,11 @@ Answer Handle(InstrumentModel* model, uint8_t command, const std::vector<uint8_t
       model->replay_count = Word(d, 1);
       model->started_ms = model->now_ms;
       return {kAckStart, 0, {}};
-    case 0xC5:
+    case CMD_STOP_REPLAY:
       if (size != 0) return bad_length(kAckStart);
       if (model->mode == 1) model->mode = 0;
       return {kAckStart, 0, {}};
-    case 0xC6:
+    case CMD_START_SWEEP:
       if (size != 9) return bad_length(kAckStart);
       if (d[0] > 3) return {kAckStart, kStatusBadValue, {}};
       model->mode = 2;
@@ -382,30 +384,4 @@ void CalendarFrom2000(int64_t seconds, int* year, int* month, int* day, int* hou
   *day = static_cast<int>(day_of_year - (153 * mp + 2) / 5 + 1);
   *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   *year = static_cast<int>(year_of_era + era * 400 + (*month <= 2));
-}
-
-std::vector<uint8_t> BuildFrame(uint8_t start, uint8_t command, uint8_t status,
-                                const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> frame;
-  frame.reserve(data.size() + 6);
-  for (uint8_t b : {start, command, status, static_cast<uint8_t>(data.size() >> 8),
-                    static_cast<uint8_t>(data.size() & 0xFF)}) {
-    frame.push_back(b);
-  }
-  for (uint8_t b : data) frame.push_back(b);
-  uint8_t sum = 1;
-  for (uint8_t b : frame) sum = static_cast<uint8_t>(sum + b);
-  frame.push_back(sum);
-  return frame;
-}
-
-std::string HexBytes(const uint8_t* bytes, int count) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (int i = 0; i < count; ++i) {
-    if (i) text += ' ';
-    text += digits[bytes[i] >> 4];
-    text += digits[bytes[i] & 15];
-  }
-  return text;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/sim_frame.h"
+
 constexpr int kSimLinkCount = 2;  // 0: TCP client, 1: pty
 constexpr int kSimMaxData = 1018;
 
@@ -83,7 +85,3 @@ constexpr uint32_t kReplayRecordLength = 500;  // samples at 10 ms: a 5 s log
 int64_t SecondsSince2000(int year, int month, int day, int hour, int minute, int second);
 void CalendarFrom2000(int64_t seconds, int* year, int* month, int* day, int* hour, int* minute,
                       int* second);
-
-std::vector<uint8_t> BuildFrame(uint8_t start, uint8_t command, uint8_t status,
-                                const std::vector<uint8_t>& data);
-std::string HexBytes(const uint8_t* bytes, int count);

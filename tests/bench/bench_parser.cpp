@@ -12,6 +12,7 @@
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
 #include "settings/settings_records.h"
+#include "sim/sim_frame.h"
 
 namespace {
 
@@ -21,13 +22,9 @@ std::vector<uint8_t> stream;
 size_t stream_at = 0;
 size_t chunk_size = 0;
 
-void AppendFrame(uint8_t start, uint8_t command, std::vector<uint8_t> data) {
-  size_t first = stream.size();
-  stream.insert(stream.end(), {start, command, 0, 0, static_cast<uint8_t>(data.size())});
-  stream.insert(stream.end(), data.begin(), data.end());
-  uint8_t sum = 1;
-  for (size_t i = first; i < stream.size(); ++i) sum = static_cast<uint8_t>(sum + stream[i]);
-  stream.push_back(sum);
+void AppendFrame(uint8_t start, uint8_t command, const std::vector<uint8_t>& data) {
+  const std::vector<uint8_t> frame = BuildFrame(start, command, 0, data);
+  stream.insert(stream.end(), frame.begin(), frame.end());
 }
 
 void BuildStream() {

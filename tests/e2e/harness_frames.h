@@ -1,9 +1,11 @@
-// Link frames as the instrument sees them, written independently of the
-// program's own codec so that a fault there is not mirrored here.
+// Link frames as the instrument sees them, built by the simulator's own
+// code so that a fault in the program's codec is not mirrored here.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "sim/sim_frame.h"
 
 namespace e2e {
 
@@ -19,10 +21,12 @@ struct Frame {
   Bytes raw;                 // the frame's bytes as received
 };
 
-uint8_t FrameChecksum(const Bytes& bytes_before_checksum);  // sum + 1
-Bytes MakeFrame(uint8_t start, uint8_t command, uint8_t status, const Bytes& data);
-Bytes Ack(uint8_t command, uint8_t status = 0);
-Bytes Reply(uint8_t command, uint8_t status, const Bytes& data);
+inline Bytes Ack(uint8_t command, uint8_t status = 0) {
+  return BuildFrame(0xAA, command, status, {});
+}
+inline Bytes Reply(uint8_t command, uint8_t status, const Bytes& data) {
+  return BuildFrame(0x55, command, status, data);
+}
 
 // Reassembles frames from a byte stream fed in pieces.
 struct FrameReader {
@@ -30,6 +34,8 @@ struct FrameReader {
   void Feed(const uint8_t* bytes, int count, uint64_t now_ms, std::vector<Frame>* out);
 };
 
-std::string Hex(const Bytes& bytes);  // "AA 10 00 00 00 BB"
+inline std::string Hex(const Bytes& bytes) {
+  return HexBytes(bytes.data(), static_cast<int>(bytes.size()));
+}
 
 }  // namespace e2e

@@ -15,6 +15,7 @@
 #include "link/link_frame.h"
 #include "output/output_types.h"
 #include "settings/settings_records.h"
+#include "sim/sim_frame.h"
 
 namespace {
 
@@ -27,14 +28,10 @@ size_t staged_at = 0;
 void StageFrame(FuzzedDataProvider& data) {
   const uint8_t commands[] = {0x10, 0x11, 0x40, 0x41, 0x42, 0x43, 0xC2, 0xC1};
   std::vector<uint8_t> body = data.ConsumeBytes<uint8_t>(data.ConsumeIntegralInRange(0, 1100));
-  std::vector<uint8_t> frame = {
-      data.ConsumeBool() ? uint8_t{0x55} : uint8_t{0xAA}, data.PickValueInArray(commands),
-      data.ConsumeIntegralInRange<uint8_t>(0, 5), static_cast<uint8_t>(body.size() >> 8),
-      static_cast<uint8_t>(body.size())};
-  frame.insert(frame.end(), body.begin(), body.end());
-  uint8_t sum = 1;
-  for (uint8_t b : frame) sum = static_cast<uint8_t>(sum + b);
-  frame.push_back(sum);
+  const uint8_t start = data.ConsumeBool() ? uint8_t{0x55} : uint8_t{0xAA};
+  const uint8_t command = data.PickValueInArray(commands);
+  std::vector<uint8_t> frame =
+      BuildFrame(start, command, data.ConsumeIntegralInRange<uint8_t>(0, 5), body);
   staged.insert(staged.end(), frame.begin(), frame.end());
 }
 

@@ -52,21 +52,6 @@ void InstallFakeLink() {
   link_platform.start_poll_timer = [] { fake_link.timer_calls.push_back('g'); };
 }
 
-Bytes Frame(uint8_t start, uint8_t command, uint8_t status, const Bytes& data) {
-  Bytes frame;
-  frame.reserve(data.size() + 6);
-  frame.push_back(start);
-  frame.push_back(command);
-  frame.push_back(status);
-  frame.push_back(static_cast<uint8_t>(data.size() >> 8));
-  frame.push_back(static_cast<uint8_t>(data.size()));
-  for (uint8_t b : data) frame.push_back(b);
-  uint8_t sum = 1;
-  for (uint8_t b : frame) sum = static_cast<uint8_t>(sum + b);
-  frame.push_back(sum);
-  return frame;
-}
-
 void Queue(const Bytes& bytes) {
   fake_link.chunks.push_back(bytes);
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "sim/sim_frame.h"
+
 using Bytes = std::vector<uint8_t>;
 
 struct FakeLink {
@@ -22,7 +24,5 @@ extern FakeLink fake_link;
 
 // Resets every link record and puts the fake into transport slot 0 and the platform.
 void InstallFakeLink();
-// A frame as the instrument sends it, with a correct checksum.
-Bytes Frame(uint8_t start, uint8_t command, uint8_t status, const Bytes& data);
 void Queue(const Bytes& bytes);  // as one drain
 void QueueChunked(const Bytes& bytes, size_t chunk_size);

@@ -30,16 +30,16 @@ struct Script {
 void Answer(const Bytes& frame) {
   switch (frame[1]) {
     case CMD_CONNECT:
-      Queue(Frame(0x55, CMD_CONNECT, script.connect_status, {}));
+      Queue(BuildFrame(0x55, CMD_CONNECT, script.connect_status, {}));
       break;
     case CMD_GET_VERSION:
-      Queue(Frame(0x55, CMD_GET_VERSION, script.version_status, script.version));
+      Queue(BuildFrame(0x55, CMD_GET_VERSION, script.version_status, script.version));
       break;
     case CMD_GET_SERIAL:
-      if (script.answer_serial) Queue(Frame(0x55, CMD_GET_SERIAL, 0, script.serial));
+      if (script.answer_serial) Queue(BuildFrame(0x55, CMD_GET_SERIAL, 0, script.serial));
       break;
     default:
-      Queue(Frame(0xAA, frame[1], 0, {}));
+      Queue(BuildFrame(0xAA, frame[1], 0, {}));
   }
 }
 
@@ -103,7 +103,7 @@ TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayout) {
             (Bytes{0xAA, 0x40, 0x00, 0x00, 0x06, 0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05, 0x29}));
 
   clock_fields = {};
-  Queue(Frame(0x55, CMD_GET_CLOCK, 0, {0x1B, 0x01, 0x1F, 0x17, 0x3B, 0x3A}));
+  Queue(BuildFrame(0x55, CMD_GET_CLOCK, 0, {0x1B, 0x01, 0x1F, 0x17, 0x3B, 0x3A}));
   ParseReceived();
   EXPECT_EQ(clock_fields.year, 127);
   EXPECT_EQ(clock_fields.month, 0);
@@ -125,13 +125,13 @@ TEST_F(InstrumentCommands, SweepPayloads) {
 }
 
 TEST_F(InstrumentCommands, LiveValueReplies) {
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00}));
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 0, {0x02, 0x00, 0x40, 0x00}));
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 0, {0x01, 0x02, 0x40, 0x00}));
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x00, 0xC0, 0x00}));
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x07, 0x40, 0x00}));
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00, 0x00}));  // 5 bytes
-  Queue(Frame(0x55, CMD_GET_OUTPUT, 1, {0x00, 0x01, 0x40, 0x00}));        // bad status
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00}));
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x02, 0x00, 0x40, 0x00}));
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x01, 0x02, 0x40, 0x00}));
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x00, 0xC0, 0x00}));
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x07, 0x40, 0x00}));
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00, 0x00}));  // 5 bytes
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 1, {0x00, 0x01, 0x40, 0x00}));        // bad status
   for (int i = 0; i < 7; ++i) ParseReceived();
   ASSERT_EQ(live.size(), 5u);
   EXPECT_EQ(live[0].text, "5.000");

@@ -15,15 +15,15 @@ class LinkExchange : public ::testing::Test {
 
 TEST_F(LinkExchange, AckOrReplyEndsTheWaitOtherAnswersDoNot) {
   // An acknowledgement may carry data; it is ignored and fills no record.
-  fake_link.on_write = [](const Bytes& f) { Queue(Frame(0xAA, f[1], 0, {1, 2, 3, 4, 5, 6})); };
+  fake_link.on_write = [](const Bytes& f) { Queue(BuildFrame(0xAA, f[1], 0, {1, 2, 3, 4, 5, 6})); };
   EXPECT_EQ(SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr), 0);
   EXPECT_EQ(fake_link.sleeps, 1u);  // found by the first parse
   EXPECT_EQ(FindReplyRecord(CMD_GET_CLOCK)->length, 0);
 
-  fake_link.on_write = [](const Bytes& f) { Queue(Frame(0x55, f[1], 0, {0, 0, 0, 0})); };
+  fake_link.on_write = [](const Bytes& f) { Queue(BuildFrame(0x55, f[1], 0, {0, 0, 0, 0})); };
   EXPECT_EQ(SendCommandAndWait(CMD_GET_OUTPUT, 0, nullptr), 0);
 
-  fake_link.on_write = [](const Bytes&) { Queue(Frame(0xAA, CMD_STOP_REPLAY, 0, {})); };
+  fake_link.on_write = [](const Bytes&) { Queue(BuildFrame(0xAA, CMD_STOP_REPLAY, 0, {})); };
   EXPECT_EQ(SendCommandAndWait(CMD_START_REPLAY, 0, nullptr), 1);
 }
 
@@ -36,7 +36,7 @@ TEST_F(LinkExchange, TimeOutIsStrictlyAfter2000MsAndLeavesThePendingFlag) {
   EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 1);
 
   // A late answer still clears the flag and fills the record.
-  Queue(Frame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0}));
+  Queue(BuildFrame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0}));
   PollLink();
   EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 0);
   EXPECT_EQ(instrument_identity.firmware_version, 105);
@@ -57,7 +57,7 @@ TEST_F(LinkExchange, LostLinkSendsNothing) {
 
 TEST_F(LinkExchange, LinkIsLostOnThe1001stIdleTickAndReportedOnce) {
   for (int i = 0; i < 1000; ++i) ASSERT_EQ(PollLink(), 0) << i;
-  Queue(Frame(0xAA, CMD_GET_OUTPUT, 0, {}));  // a good frame restarts the count
+  Queue(BuildFrame(0xAA, CMD_GET_OUTPUT, 0, {}));  // a good frame restarts the count
   EXPECT_EQ(PollLink(), 0);
   EXPECT_EQ(link_state.idle_polls, 1u);
   for (int i = 0; i < 999; ++i) ASSERT_EQ(PollLink(), 0) << i;
@@ -76,7 +76,7 @@ TEST_F(LinkExchange, LinkIsLostOnThe1001stIdleTickAndReportedOnce) {
 TEST_F(LinkExchange, DisconnectTellsTheInstrumentThenCloses) {
   fake_link.on_write = [](const Bytes& f) {
     EXPECT_EQ(fake_link.closes, 0);
-    Queue(Frame(0xAA, f[1], 0, {}));
+    Queue(BuildFrame(0xAA, f[1], 0, {}));
   };
   Disconnect();
   EXPECT_EQ(fake_link.timer_calls, std::vector<char>{'s'});

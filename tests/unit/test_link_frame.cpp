@@ -33,7 +33,7 @@ TEST_F(LinkFrame, CommandFramesCarryTheSumPlusOne) {
   EXPECT_EQ(fake_link.writes[1], (Bytes{0xAA, 0x11, 0x00, 0x00, 0x00, 0xBC}));
   EXPECT_EQ(fake_link.writes[2],
             (Bytes{0xAA, 0x40, 0x00, 0x00, 0x06, 0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05, 0x29}));
-  EXPECT_EQ(Frame(0x55, 0xC2, 0, {0x00, 0x01, 0x40, 0x00}), kLiveReply);
+  EXPECT_EQ(BuildFrame(0x55, 0xC2, 0, {0x00, 0x01, 0x40, 0x00}), kLiveReply);
 }
 
 TEST_F(LinkFrame, ConnectionTypeSelectsTheTransport) {
@@ -70,7 +70,7 @@ TEST_F(LinkFrame, ReassemblesAcrossPollsAndSplitsDrains) {
 
   // Leading garbage, then two frames in one drain, handled in order.
   Bytes stream = {0x00, 0x13, 0xFE};
-  Bytes second = Frame(0x55, 0xC2, 0, {0x00, 0x00, 0x40, 0x00});
+  Bytes second = BuildFrame(0x55, 0xC2, 0, {0x00, 0x00, 0x40, 0x00});
   stream.insert(stream.end(), kLiveReply.begin(), kLiveReply.end());
   stream.insert(stream.end(), second.begin(), second.end());
   Queue(stream);
@@ -81,7 +81,7 @@ TEST_F(LinkFrame, ReassemblesAcrossPollsAndSplitsDrains) {
 TEST_F(LinkFrame, BadChecksumIsDroppedSilently) {
   link_state.pending[CMD_GET_VERSION] = 1;
   link_state.idle_polls = 7;
-  Bytes bad = Frame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0});
+  Bytes bad = BuildFrame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0});
   bad.back() ^= 1;
   Queue(bad);
   ParseReceived();
@@ -117,12 +117,12 @@ TEST_F(LinkFrame, HalfFrameIsAbandonedOnThe102ndEmptyPoll) {
 
 TEST_F(LinkFrame, OversizedDeclarationNeverCompletesNorOverflows) {
   // 1024 data bytes is the largest frame that can complete.
-  QueueChunked(Frame(0x55, CMD_CONNECT, 3, Bytes(1024, 0x55)), kMaxDrain);
+  QueueChunked(BuildFrame(0x55, CMD_CONNECT, 3, Bytes(1024, 0x55)), kMaxDrain);
   while (!fake_link.chunks.empty()) ParseReceived();
   EXPECT_EQ(FindReplyRecord(CMD_CONNECT)->length, 1024);
   EXPECT_EQ(FindReplyRecord(CMD_CONNECT)->status, 3);
 
-  Bytes big = Frame(0x55, CMD_GET_SERIAL, 0, Bytes(4000, 0xAA));
+  Bytes big = BuildFrame(0x55, CMD_GET_SERIAL, 0, Bytes(4000, 0xAA));
   big[3] = 0x04;  // declare 1025 bytes, then send far more
   big[4] = 0x01;
   QueueChunked(big, kMaxDrain);
