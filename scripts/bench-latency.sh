@@ -13,7 +13,7 @@ bench=$out/win/tests/transport/transport_latency.exe
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
 
-. "$root/tests/transport/sim-session.sh"
+. "$root/scripts/sim-session.sh"
 sim_start sim
 sim_map_com "$sim_pty" sim_com
 run() { timeout 300 "$root/scripts/wine-run.sh" "$bench" "$@"; }

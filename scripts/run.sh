@@ -24,38 +24,24 @@ if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -e "$WINEPREFIX/drive_c/windows/Font
   "$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
 fi
 
-run_dir=$(mktemp -d /tmp/rv-sola62-run.XXXXXX)
-pids=()
-stop_pid() {
-  kill "$1" 2>/dev/null || true
-  for _ in $(seq 30); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  kill -KILL "$1" 2>/dev/null || true
-}
+SIM=$out/host/sim/rv-sola62-sim
+SIM_SESSION_KEEP=1  # its folder keeps the logs, working directory and screenshot
+. "$root/scripts/sim-session.sh"
+run_dir=$sim_session_dir
+xvfb_pid=""
+demo_pid=""
 cleanup() {
-  local i
-  # Newest first: the virtual display, when there is one, goes last.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop_pid "${pids[$i]}"; done
+  # The virtual display, when there is one, goes last.
+  [ -z "$demo_pid" ] || stop_pid "$demo_pid"
+  sim_session_end
+  [ -z "$xvfb_pid" ] || stop_pid "$xvfb_pid"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # The simulator, on 127.0.0.1 at a port of its choice.
-"$out/host/sim/rv-sola62-sim" --tcp-port 0 --log "$run_dir/simulator.log" >"$run_dir/sim.out" &
-sim_pid=$!
-port=""
-for _ in $(seq 50); do
-  port=$(sed -n 's/.*listening tcp 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$run_dir/sim.out" | head -n1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-if [ -z "$port" ]; then
-  echo "the simulator did not start" >&2
-  stop_pid "$sim_pid"
-  exit 1
-fi
+sim_start simulator
+port=$simulator_port
 
 # The program's working directory: Wi-Fi (TCP) to the simulator on loopback.
 work="$run_dir/work"
@@ -65,21 +51,13 @@ echo "simulator: 127.0.0.1:$port (log $run_dir/simulator.log)"
 echo "working directory: $work"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  pids=("$sim_pid")
   echo "opening the window on $DISPLAY; press 接続 to connect"
   (cd "$work" && "$root/scripts/wine-run.sh" "$out/win/rv-sola62.exe") || true
   exit 0
 fi
 
 # No display: a virtual one, the demo driver, a screenshot.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run_dir/display" \
-  >"$run_dir/xvfb.log" 2>&1 &
-pids=($! "$sim_pid")
-for _ in $(seq 100); do
-  [ -s "$run_dir/display" ] && break
-  sleep 0.1
-done
-export DISPLAY=":$(head -n1 "$run_dir/display")"
+start_xvfb 1024x768x24
 # A server of this prefix that runs without this display would hide the window.
 timeout 30 wineserver -w || true
 
@@ -100,7 +78,6 @@ done
 if [ -z "$geometry" ]; then
   cat "$run_dir/demo.out" >&2
   touch "$run_dir/done"
-  stop_pid "$demo_pid"
   exit 1
 fi
 sleep 1  # the last repaint
@@ -113,10 +90,10 @@ for _ in $(seq 200); do
   sleep 0.1
 done
 if kill -0 "$demo_pid" 2>/dev/null; then
-  stop_pid "$demo_pid"
   status=1
 else
   wait "$demo_pid" || status=$?
+  demo_pid=""
 fi
 grep -E '^(connected|exit)' "$run_dir/demo.out" || true
 timeout 15 wineserver -w || true

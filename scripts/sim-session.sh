@@ -1,24 +1,47 @@
-# Sourced by scripts that run Windows programs against the simulator:
-# starts simulators, maps their ptys to Wine COM ports, and undoes it all on exit.
+# Sourced by scripts that run Windows programs against the simulator: starts
+# simulators, maps ptys to Wine COM ports, starts a virtual display, and undoes
+# its own part on exit (a script with its own exit trap calls sim_session_end).
 # Needs: WINEPREFIX (or the default prefix of scripts/wine-run.sh) and SIM (the binary).
 
 sim_session_dir=$(mktemp -d /tmp/rv-sola62-sim.XXXXXX)
 sim_session_pids=()
 sim_session_links=()
 
+# stop_pid PID: TERM, then KILL when it is still there after 5 s.
+stop_pid() {
+  kill "$1" 2>/dev/null || true
+  for _ in $(seq 50); do
+    kill -0 "$1" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  kill -KILL "$1" 2>/dev/null || true
+}
+
 sim_session_end() {
-  local pid link n
-  for pid in "${sim_session_pids[@]}"; do
-    kill -TERM "$pid" 2>/dev/null || true
-  done
-  for pid in "${sim_session_pids[@]}"; do
-    for n in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$pid" 2>/dev/null || true
-  done
+  local pid link
+  for pid in "${sim_session_pids[@]}"; do stop_pid "$pid"; done
   for link in "${sim_session_links[@]}"; do rm -f "$link"; done
-  rm -rf "$sim_session_dir"
+  if [ "${SIM_SESSION_KEEP:-}" = 1 ]; then
+    echo "kept $sim_session_dir"
+  else
+    rm -rf "$sim_session_dir"
+  fi
 }
 trap sim_session_end EXIT
+
+# start_xvfb GEOMETRY: a virtual display on a free number (Xvfb tells it through
+# fd 3); sets xvfb_pid and exports DISPLAY. The caller stops it, after Wine.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$sim_session_dir/display" \
+    >"$sim_session_dir/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$sim_session_dir/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$sim_session_dir/display" ] || { echo "Xvfb did not start" >&2; return 1; }
+  export DISPLAY=":$(head -n1 "$sim_session_dir/display")"
+}
 
 # sim_start NAME ARGS...: starts the simulator with a free TCP port and a pty;
 # sets NAME_port and NAME_pty, and the log is $sim_session_dir/NAME.log.

@@ -23,6 +23,7 @@ std::string ProgramComPort();    // RV_E2E_PROGRAM_COM: the program's end of a p
 std::string FakeComPort();       // RV_E2E_FAKE_COM: the other end, for FakeInstrument
 int SimulatorTcpPort();          // RV_E2E_SIM_PORT, 0 when no simulator runs
 std::string SimulatorComPort();  // RV_E2E_SIM_COM, "" when none
+std::string VanishingComPort();  // RV_E2E_GONE_COM: a simulator pty that closes after 5 frames
 
 // A path handed over from Linux, as the program sees it (the root is drive Z:).
 std::wstring WindowsPath(const std::string& unix_or_windows_path);

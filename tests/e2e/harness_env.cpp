@@ -78,6 +78,10 @@ std::string SimulatorComPort() {
   return Env("RV_E2E_SIM_COM");
 }
 
+std::string VanishingComPort() {
+  return Env("RV_E2E_GONE_COM");
+}
+
 std::string TcpConfig(int port) {
   // 127.0.0.1 with the first octet in the most significant byte.
   char text[160];

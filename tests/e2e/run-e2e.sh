@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the end-to-end tests: a virtual X display, two pty pairs mapped to COM
+# Runs the end-to-end tests: a virtual X display, a pty pair mapped to two COM
 # ports of the Wine prefix, the simulator on a free loopback port when it is
-# built, then the test program under Wine. Stops what it started, by pid.
+# built (and a second one whose pty vanishes after a few frames), then the
+# test program under Wine. Stops what it started, by pid.
 #
 # usage: run-e2e.sh E2E_EXE PROGRAM_EXE [SIMULATOR] [test program arguments...]
 # Environment: WINEPREFIX (made here when unset), RV_E2E_KEEP=1 keeps the temp dir.
@@ -10,42 +11,22 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 e2e_exe=${1:?usage: run-e2e.sh E2E_EXE PROGRAM_EXE [SIMULATOR] [args...]}
 program=${2:?usage: run-e2e.sh E2E_EXE PROGRAM_EXE [SIMULATOR] [args...]}
-simulator=${3:-}
+SIM=${3:-}
 shift $(($# < 3 ? $# : 3))
 
-run_dir=$(mktemp -d /tmp/rv-e2e.XXXXXX)
-pids=()
-links=()
+. "$root/scripts/sim-session.sh"
+run_dir=$sim_session_dir
 own_prefix=""
 xvfb_pid=""
-
-stop_pid() {
-  kill "$1" 2>/dev/null || true
-  # Bounded: a process that ignores TERM gets KILL after 3 s.
-  for _ in $(seq 30); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  kill -KILL "$1" 2>/dev/null || true
-}
+socat_pid=""
 
 cleanup() {
   # The display goes last: Wine's processes end first, while it is still there.
-  local pid
-  for pid in "${pids[@]}"; do
-    [ "$pid" = "$xvfb_pid" ] || stop_pid "$pid"
-  done
-  for link in "${links[@]}"; do rm -f "$link"; done
-  if [ -n "$own_prefix" ]; then
-    wineserver -k >/dev/null 2>&1 || true
-  fi
+  [ -z "$socat_pid" ] || stop_pid "$socat_pid"
+  [ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1 || true
   timeout 15 wineserver -w >/dev/null 2>&1 || true
   [ -z "$xvfb_pid" ] || stop_pid "$xvfb_pid"
-  if [ "${RV_E2E_KEEP:-}" = 1 ]; then
-    echo "kept $run_dir"
-  else
-    rm -rf "$run_dir"
-  fi
+  SIM_SESSION_KEEP=${RV_E2E_KEEP:-} sim_session_end
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -58,65 +39,26 @@ fi
 export WINEDEBUG=${WINEDEBUG:--all}
 # A server left by an earlier test may have started without this display.
 timeout 30 wineserver -w || true
+start_xvfb 1280x1024x24 || exit 1
 
-# Virtual display: Xvfb picks a free number and tells it through fd 3.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$run_dir/display" \
-  >"$run_dir/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$run_dir/display" ] && break
-  sleep 0.1
-done
-if [ ! -s "$run_dir/display" ]; then
-  echo "Xvfb did not start" >&2
-  exit 1
-fi
-export DISPLAY=":$(head -n1 "$run_dir/display")"
-
-# The first free comN at or above $1 in the prefix.
-free_com() {
-  local n=$1
-  while [ -e "$WINEPREFIX/dosdevices/com$n" ] || [ -L "$WINEPREFIX/dosdevices/com$n" ]; do
-    n=$((n + 1))
-  done
-  echo "$n"
-}
-
-# One pty pair: the program opens one end as COMn, the test's fake the other.
+# One pty pair: the program opens one end as a COM port, the test's fake the other.
 socat pty,raw,echo=0,link="$run_dir/tty-program" pty,raw,echo=0,link="$run_dir/tty-fake" \
   2>"$run_dir/socat.log" &
-pids+=($!)
+socat_pid=$!
 for _ in $(seq 50); do
   [ -e "$run_dir/tty-program" ] && [ -e "$run_dir/tty-fake" ] && break
   sleep 0.1
 done
-n=$(free_com 20)
-ln -s "$run_dir/tty-program" "$WINEPREFIX/dosdevices/com$n"
-links+=("$WINEPREFIX/dosdevices/com$n")
-export RV_E2E_PROGRAM_COM="COM$n"
-n=$(free_com $((n + 1)))
-ln -s "$run_dir/tty-fake" "$WINEPREFIX/dosdevices/com$n"
-links+=("$WINEPREFIX/dosdevices/com$n")
-export RV_E2E_FAKE_COM="COM$n"
+sim_map_com "$run_dir/tty-program" RV_E2E_PROGRAM_COM || exit 1
+sim_map_com "$run_dir/tty-fake" RV_E2E_FAKE_COM || exit 1
+export RV_E2E_PROGRAM_COM RV_E2E_FAKE_COM
 
-# The simulator, for tests that want a live instrument (loopback only).
-export RV_E2E_SIM_PORT="" RV_E2E_SIM_COM=""
-if [ -n "$simulator" ] && [ -x "$simulator" ]; then
-  "$simulator" --tcp-port 0 --pty-link "$run_dir/tty-sim" --log "$run_dir/sim.log" \
-    >"$run_dir/sim.out" 2>&1 &
-  pids+=($!)
-  for _ in $(seq 50); do
-    grep -q 'listening tcp 127.0.0.1:' "$run_dir/sim.out" 2>/dev/null && break
-    sleep 0.1
-  done
-  RV_E2E_SIM_PORT=$(sed -n 's/.*listening tcp 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$run_dir/sim.out" |
-    head -n1)
-  if [ -e "$run_dir/tty-sim" ]; then
-    n=$(free_com $((n + 1)))
-    ln -s "$run_dir/tty-sim" "$WINEPREFIX/dosdevices/com$n"
-    links+=("$WINEPREFIX/dosdevices/com$n")
-    RV_E2E_SIM_COM="COM$n"
-  fi
+# The simulator, for tests that want a live instrument (loopback only), and one
+# that closes its pty after five frames, as an unplugged adapter would.
+export RV_E2E_SIM_PORT="" RV_E2E_SIM_COM="" RV_E2E_GONE_COM=""
+if [ -n "$SIM" ] && [ -x "$SIM" ]; then
+  sim_start sim && sim_map_com "$sim_pty" RV_E2E_SIM_COM && RV_E2E_SIM_PORT=$sim_port
+  sim_start gone --drop-after 5 && sim_map_com "$gone_pty" RV_E2E_GONE_COM
 fi
 
 export RV_E2E_PROGRAM="$program"
@@ -126,7 +68,7 @@ wineserver </dev/null >/dev/null 2>>"$run_dir/wineserver.log" || true
 mkdir -p "$run_dir/work"
 export RV_E2E_TEMP="$run_dir/work"
 echo "e2e: DISPLAY=$DISPLAY program=$RV_E2E_PROGRAM_COM fake=$RV_E2E_FAKE_COM" \
-  "sim=${RV_E2E_SIM_PORT:-none}/${RV_E2E_SIM_COM:-none}"
+  "sim=${RV_E2E_SIM_PORT:-none}/${RV_E2E_SIM_COM:-none} gone=${RV_E2E_GONE_COM:-none}"
 
 # Bounded as a whole; the test program bounds each of its own waits.
 timeout 800 "$root/scripts/wine-run.sh" "$e2e_exe" "$@"

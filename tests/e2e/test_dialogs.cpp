@@ -1,6 +1,5 @@
 // The about box, the connection settings dialog with its port list, and the
 // clock dialog against a scripted instrument.
-#include <gtest/gtest.h>
 #include <windows.h>
 // After windows.h, which it needs; only its types are used (see SerialPorts).
 #include <setupapi.h>
@@ -9,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/harness.h"
+#include "tests/e2e/scenario.h"
 
 using namespace e2e;
 
@@ -152,12 +151,17 @@ bool OpenConnectionDialog(const ProgramRun& run, DialogInfo* dialog) {
   return WaitForCaption(run, "接続設定", dialog);
 }
 
+// The serial row, or the address and port rows, by the chosen method.
+void ExpectRowsFor(const DialogInfo& dialog, bool tcp) {
+  for (int id : {251, 311}) EXPECT_EQ(Shown(dialog.window, id), !tcp) << id;
+  for (int id : {252, 700, 253, 500}) EXPECT_EQ(Shown(dialog.window, id), tcp) << id;
+}
+
 }  // namespace
 
 TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, SerialConfig(ProgramComPort()).c_str(), &error)) << error;
+  ASSERT_TRUE(Started(run, SerialConfig(ProgramComPort())));
   const char* ways[] = {"OK button", "Enter", "Esc", "close box"};
   for (int way = 0; way < 4; ++way) {
     MenuCommand(run, 101);
@@ -181,28 +185,20 @@ TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
 
 TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, SerialConfig(ProgramComPort()).c_str(), &error)) << error;
+  ASSERT_TRUE(Started(run, SerialConfig(ProgramComPort())));
   const std::string before = ConfigText(run);
   EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
 
   DialogInfo dialog;
   ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
   EXPECT_EQ(ComboSelection(GetDlgItem(dialog.window, 310)), 0);
-  const int serial_row[] = {251, 311};
-  const int tcp_rows[] = {252, 700, 253, 500};
-  for (int id : serial_row) EXPECT_TRUE(Shown(dialog.window, id)) << id;
-  for (int id : tcp_rows) EXPECT_FALSE(Shown(dialog.window, id)) << id;
+  ExpectRowsFor(dialog, false);
   EXPECT_EQ(Text(GetDlgItem(dialog.window, 500)), "10101");
-
-  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
-  ASSERT_TRUE(Sync(run));
-  for (int id : serial_row) EXPECT_FALSE(Shown(dialog.window, id)) << id;
-  for (int id : tcp_rows) EXPECT_TRUE(Shown(dialog.window, id)) << id;
-  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 0));
-  ASSERT_TRUE(Sync(run));
-  for (int id : serial_row) EXPECT_TRUE(Shown(dialog.window, id)) << id;
-  for (int id : tcp_rows) EXPECT_FALSE(Shown(dialog.window, id)) << id;
+  for (int method : {1, 0}) {
+    ASSERT_TRUE(SelectComboItem(dialog.window, 310, method));
+    ASSERT_TRUE(Sync(run));
+    ExpectRowsFor(dialog, method == 1);
+  }
 
   ExpectStandardCommandsIgnored(run, dialog);
 
@@ -233,10 +229,9 @@ TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
 
   // The next start puts the default port back.
   MenuCommand(run, 100);
-  DWORD code = 99;
-  ASSERT_TRUE(WaitForExit(run, kWaitTimeoutMs, &code));
+  ASSERT_TRUE(ExitsWithZero(run));
   ProgramRun again;
-  ASSERT_TRUE(StartProgramIn(again, run.dir, &error)) << error;
+  ASSERT_TRUE(StartProgramIn(again, run.dir));
   EXPECT_EQ(IniValue(ConfigText(again), "IF", "port"), "10101");
   EXPECT_EQ(StatusText(again, 0), "Wi-Fi接続(未接続)");
 }
@@ -247,8 +242,7 @@ TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
 
   {
     ProgramRun run;
-    std::string error;
-    ASSERT_TRUE(StartProgram(run, SerialConfig("COM7").c_str(), &error)) << error;
+    ASSERT_TRUE(Started(run, SerialConfig("COM7")));
     DialogInfo dialog;
     ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
     HWND list = GetDlgItem(dialog.window, 311);
@@ -261,8 +255,7 @@ TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
   // A stored port that is not present gives way to the first listed one at
   // once; the file changes only with OK.
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, SerialConfig("COM5").c_str(), &error)) << error;
+  ASSERT_TRUE(Started(run, SerialConfig("COM5")));
   DialogInfo dialog;
   ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
   EXPECT_EQ(ComboSelection(GetDlgItem(dialog.window, 311)), 0);
@@ -283,11 +276,8 @@ class ClockDialog : public ::testing::Test {
   DialogInfo dialog;
 
   void OpenConnected(const FakeBehaviour& behaviour = {}) {
-    ASSERT_TRUE(StartFakeTcp(fake, behaviour));
-    std::string error;
-    ASSERT_TRUE(StartProgram(run, TcpConfig(fake.port).c_str(), &error)) << error;
-    Click(run, 400);
-    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(run, 403); })) << "no connection";
+    ASSERT_TRUE(StartedWithFake(run, fake, behaviour));
+    ASSERT_TRUE(Connected(run));
     Click(run, 403);
     ASSERT_TRUE(WaitForCaption(run, "時計設定", &dialog));
   }

@@ -1,11 +1,9 @@
 // The output pages against a scripted instrument: the exact bytes of every
 // command, the entry messages, real-time output, type switching and saving.
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
-#include "tests/e2e/harness.h"
+#include "tests/e2e/scenario.h"
 
 using namespace e2e;
 
@@ -37,13 +35,8 @@ class OutputPages : public ::testing::Test {
   ProgramRun run;
 
   void Connect(const std::string& output_config = "") {
-    ASSERT_TRUE(StartFakeTcp(fake));
-    const std::string config = TcpConfig(fake.port) + output_config;
-    std::string error;
-    ASSERT_TRUE(StartProgram(run, config.c_str(), &error)) << error;
-    Click(run, 400);
-    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(run, 401); })) << "no connection";
-    ASSERT_TRUE(Sync(run));
+    ASSERT_TRUE(StartedWithFake(run, fake, {}, output_config));
+    ASSERT_TRUE(Connected(run));
     ClearReceived(fake);
   }
 
@@ -263,8 +256,7 @@ TEST_F(OutputPages, TypeSwitchKeepsEachTypesEntriesAndStopsRealtime) {
 
 TEST(OutputSaving, ExitSavesTheEntriesOfTheCurrentType) {
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, nullptr, &error)) << error;
+  ASSERT_TRUE(Started(run, nullptr));
   SetText(run, 501, "12.5");
   ChooseType(run, 1);  // takes the type-0 entries
   SetText(run, 501, "-2.25");
@@ -274,9 +266,7 @@ TEST(OutputSaving, ExitSavesTheEntriesOfTheCurrentType) {
   SetText(run, 506, "42");
   ASSERT_TRUE(Sync(run));
   CloseWindow(run);
-  DWORD code = 99;
-  ASSERT_TRUE(WaitForExit(run, kWaitTimeoutMs, &code));
-  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(ExitsWithZero(run));
   const std::string saved = ConfigText(run);
   EXPECT_EQ(IniValue(saved, "OUTPUT", "type"), "1");
   EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "value"), "12.500000");
@@ -290,10 +280,8 @@ TEST(OutputSaving, ExitSavesTheEntriesOfTheCurrentType) {
 TEST(OutputLive, ValueAndModeFollowTheInstrument) {
   if (SimulatorTcpPort() == 0) GTEST_SKIP() << "no simulator";
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, TcpConfig(SimulatorTcpPort()).c_str(), &error)) << error;
-  Click(run, 400);
-  ASSERT_TRUE(WaitUntil([&] { return IsEnabled(run, 401); })) << "no connection";
+  ASSERT_TRUE(Started(run, TcpConfig(SimulatorTcpPort())));
+  ASSERT_TRUE(Connected(run));
   ASSERT_TRUE(WaitUntil([&] { return Text(run, 203) == "Mode: 通常"; }));
 
   ASSERT_TRUE(SelectTab(run, 1));

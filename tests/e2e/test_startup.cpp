@@ -1,52 +1,31 @@
 // Start-up, the first window, the tabs and the two ways out.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <iterator>
 
-#include "tests/e2e/harness.h"
+#include "tests/e2e/scenario.h"
 
 using namespace e2e;
 
 namespace {
 
-struct Key {
-  const char* section;
-  const char* key;
-  const char* value;
-};
+// What the first start writes into an empty directory, in the file's order
+// (ip is the instrument's own access point address).
+const char kFirstStartText[] =
+    "[IF]\ntype=0\ncom=COM1\nip=3232236545\nport=10101\n"
+    "[OUTPUT]\ntype=0\nrepch=0\nrepchk=0\nrepnum=1\n"
+    "[OUTPUT_CONF0]\nvalue=0.00\nsweep_a=-100.00\nsweep_b=100.00\nsweep_t1=500\nsweep_t2=500\n"
+    "[OUTPUT_CONF1]\nvalue=0.00\nsweep_a=-10.00\nsweep_b=10.00\nsweep_t1=500\nsweep_t2=500\n"
+    "[OUTPUT_CONF2]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n"
+    "[OUTPUT_CONF3]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n";
 
-// What the first start writes into an empty directory, in the file's order.
-const Key kFirstStartKeys[] = {
-    {"IF", "type", "0"},
-    {"IF", "com", "COM1"},
-    {"IF", "ip", "3232236545"},  // the instrument's own access point address
-    {"IF", "port", "10101"},
-    {"OUTPUT", "type", "0"},
-    {"OUTPUT", "repch", "0"},
-    {"OUTPUT", "repchk", "0"},
-    {"OUTPUT", "repnum", "1"},
-    {"OUTPUT_CONF0", "value", "0.00"},
-    {"OUTPUT_CONF0", "sweep_a", "-100.00"},
-    {"OUTPUT_CONF0", "sweep_b", "100.00"},
-    {"OUTPUT_CONF0", "sweep_t1", "500"},
-    {"OUTPUT_CONF0", "sweep_t2", "500"},
-    {"OUTPUT_CONF1", "value", "0.00"},
-    {"OUTPUT_CONF1", "sweep_a", "-10.00"},
-    {"OUTPUT_CONF1", "sweep_b", "10.00"},
-    {"OUTPUT_CONF1", "sweep_t1", "500"},
-    {"OUTPUT_CONF1", "sweep_t2", "500"},
-    {"OUTPUT_CONF2", "value", "0.00"},
-    {"OUTPUT_CONF2", "sweep_a", "0.00"},
-    {"OUTPUT_CONF2", "sweep_b", "20.00"},
-    {"OUTPUT_CONF2", "sweep_t1", "500"},
-    {"OUTPUT_CONF2", "sweep_t2", "500"},
-    {"OUTPUT_CONF3", "value", "0.00"},
-    {"OUTPUT_CONF3", "sweep_a", "0.00"},
-    {"OUTPUT_CONF3", "sweep_b", "20.00"},
-    {"OUTPUT_CONF3", "sweep_t1", "500"},
-    {"OUTPUT_CONF3", "sweep_t2", "500"},
-};
+// The file's lines without carriage returns and blank lines.
+std::string Lines(const std::string& text) {
+  std::string lines;
+  for (char c : text) {
+    if (c == '\r' || (c == '\n' && (lines.empty() || lines.back() == '\n'))) continue;
+    lines += c;
+  }
+  return lines;
+}
 
 // Ends the program the given way and expects exit code 0.
 void EndProgram(ProgramRun& run, bool by_menu) {
@@ -55,9 +34,7 @@ void EndProgram(ProgramRun& run, bool by_menu) {
   } else {
     CloseWindow(run);
   }
-  DWORD code = 99;
-  ASSERT_TRUE(WaitForExit(run, kWaitTimeoutMs, &code)) << "the program did not end";
-  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(ExitsWithZero(run));
 }
 
 void ExpectNormalPageControls(const ProgramRun& run, bool visible) {
@@ -71,23 +48,12 @@ void ExpectNormalPageControls(const ProgramRun& run, bool visible) {
 
 TEST(Startup, FirstStartWritesEveryDefaultAndExitRewritesRealsWithSixDecimals) {
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, nullptr, &error)) << error;
-  const std::string first = ConfigText(run);
-  const std::vector<std::string> expected_sections = {
-      "IF", "OUTPUT", "OUTPUT_CONF0", "OUTPUT_CONF1", "OUTPUT_CONF2", "OUTPUT_CONF3"};
-  EXPECT_EQ(IniSections(first), expected_sections) << first;
-  for (const Key& key : kFirstStartKeys) {
-    EXPECT_EQ(IniValue(first, key.section, key.key), key.value)
-        << "[" << key.section << "] " << key.key;
-  }
-  size_t lines_with_keys = 0;
-  for (char c : first) lines_with_keys += c == '=';
-  EXPECT_EQ(lines_with_keys, std::size(kFirstStartKeys)) << first;
+  ASSERT_TRUE(Started(run, nullptr));
+  EXPECT_EQ(Lines(ConfigText(run)), kFirstStartText);
 
   EndProgram(run, true);
-  const std::string saved = ReadTextFile(run.dir + L"\\config.ini");
-  EXPECT_EQ(IniSections(saved), expected_sections);
+  const std::string saved = ConfigText(run);
+  EXPECT_EQ(IniSections(saved), IniSections(kFirstStartText));
   EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "value"), "0.000000");
   EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "sweep_a"), "-100.000000");
   EXPECT_EQ(IniValue(saved, "OUTPUT_CONF3", "sweep_b"), "20.000000");
@@ -98,11 +64,10 @@ TEST(Startup, FirstStartWritesEveryDefaultAndExitRewritesRealsWithSixDecimals) {
 
 TEST(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
   ProgramRun run;
-  std::string error;
   const char* config =
       "[IF]\r\ntype=2\r\ncom=COM1\r\nip=2130706433\r\nport=0\r\n"
       "[OUTPUT]\r\ntype=4\r\nrepch=5\r\nrepchk=0\r\nrepnum=0\r\n";
-  ASSERT_TRUE(StartProgram(run, config, &error)) << error;
+  ASSERT_TRUE(Started(run, config));
   const std::string text = ConfigText(run);
   EXPECT_EQ(IniValue(text, "IF", "type"), "0");
   EXPECT_EQ(IniValue(text, "IF", "port"), "10101");
@@ -122,8 +87,7 @@ TEST(Startup, FirstWindowIsDisconnectedWithTheNormalPageShown) {
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, nullptr, &error)) << error;
+  ASSERT_TRUE(Started(run, nullptr));
 
   EXPECT_EQ(Text(run.window), "RV-SOLA62");
   EXPECT_EQ(dpi, 96) << "the test prefix should run at 96 DPI";
@@ -151,8 +115,7 @@ TEST(Startup, FirstWindowIsDisconnectedWithTheNormalPageShown) {
 
 TEST(Startup, TabsSwitchPagesAndTheTypeGroupBelongsToNormalAndSweep) {
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, nullptr, &error)) << error;
+  ASSERT_TRUE(Started(run, nullptr));
 
   ASSERT_TRUE(SelectTab(run, 1));
   for (int id : {3001, 420, 421, 422, 423, 3003, 442, 502, 503, 504, 505, 1100}) {
@@ -175,8 +138,7 @@ TEST(Startup, TabsSwitchPagesAndTheTypeGroupBelongsToNormalAndSweep) {
 
 TEST(Startup, ConfiguredOutputTypeLabelsTheNormalPage) {
   ProgramRun run;
-  std::string error;
-  ASSERT_TRUE(StartProgram(run, "[OUTPUT]\r\ntype=1\r\n", &error)) << error;
+  ASSERT_TRUE(Started(run, "[OUTPUT]\r\ntype=1\r\n"));
   EXPECT_EQ(Text(run, 202), "V");
   EXPECT_EQ(Text(run, 210), "V");
   EXPECT_EQ(Text(run, 211), "-10V");
@@ -202,11 +164,10 @@ TEST(Startup, MenuExitAndCloseButtonBothSaveTheOutputSettings) {
   for (bool by_menu : {true, false}) {
     SCOPED_TRACE(by_menu ? "menu 100" : "close button");
     ProgramRun run;
-    std::string error;
-    ASSERT_TRUE(StartProgram(run, "[OUTPUT_CONF0]\r\nsweep_t1=7\r\n", &error)) << error;
+    ASSERT_TRUE(Started(run, "[OUTPUT_CONF0]\r\nsweep_t1=7\r\n"));
     ASSERT_TRUE(SetText(run, 501, "1.25"));
     EndProgram(run, by_menu);
-    const std::string saved = ReadTextFile(run.dir + L"\\config.ini");
+    const std::string saved = ConfigText(run);
     EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "value"), "1.250000");
     EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "sweep_t1"), "7");
     EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "sweep_a"), "-100.000000");

@@ -13,7 +13,7 @@ shift 2
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
 
-. "$here/sim-session.sh"
+. "$root/scripts/sim-session.sh"
 sim_start sim
 sim_start echo --echo
 sim_start gone --drop-after 1
