@@ -94,14 +94,19 @@ DWORD CountOwnHandles() {
   return count;
 }
 
-HANDLE DuplicateThread(HANDLE thread) {
+bool CloseEndsThread(HANDLE thread, void (*close)()) {
   HANDLE copy = nullptr;
   DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &copy, SYNCHRONIZE, FALSE, 0);
-  return copy;
+  close();
+  const bool ended = WaitForSingleObject(copy, 0) == WAIT_OBJECT_0;
+  CloseHandle(copy);
+  return ended;
 }
 
-bool ThreadEnded(HANDLE thread) {
-  return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+DWORD ThreadExitCode(HANDLE thread, int timeout_ms) {
+  DWORD code = STILL_ACTIVE;
+  WaitUntil([&] { return GetExitCodeThread(thread, &code) && code != STILL_ACTIVE; }, timeout_ms);
+  return code;
 }
 
 bool Listen(LoopbackListener* listener, int backlog) {

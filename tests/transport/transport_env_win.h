@@ -26,9 +26,9 @@ std::vector<uint8_t> Pattern(size_t count, int seed);
 
 int CountOwnThreads();
 DWORD CountOwnHandles();
-// A second handle on a thread, to see whether it has ended after its own handle is gone.
-HANDLE DuplicateThread(HANDLE thread);
-bool ThreadEnded(HANDLE thread);
+// Calls close() and tells whether the thread had ended by the time it returned.
+bool CloseEndsThread(HANDLE thread, void (*close)());
+DWORD ThreadExitCode(HANDLE thread, int timeout_ms);  // STILL_ACTIVE when it runs on
 
 // A listening socket on 127.0.0.1 with a port the system picked.
 struct LoopbackListener {
