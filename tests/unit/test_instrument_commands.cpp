@@ -113,17 +113,6 @@ TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayout) {
   EXPECT_EQ(clock_fields.second, 58);
 }
 
-TEST_F(InstrumentCommands, SweepPayloads) {
-  SendSweepCommand(0, EncodeOutputValue(-100, 0), EncodeOutputValue(100, 0), 500, 500);
-  SendSweepCommand(2, EncodeOutputValue(4, 2), EncodeOutputValue(20, 2), 100, 0);
-  ASSERT_EQ(fake_link.writes.size(), 2u);
-  EXPECT_EQ(Bytes(fake_link.writes[0].begin() + 5, fake_link.writes[0].end() - 1),
-            (Bytes{0x00, 0x80, 0x00, 0x7F, 0xFF, 0x01, 0xF4, 0x01, 0xF4}));
-  EXPECT_EQ(Bytes(fake_link.writes[1].begin() + 5, fake_link.writes[1].end() - 1),
-            (Bytes{0x02, 0x19, 0x99, 0x7F, 0xFF, 0x00, 0x64, 0x00, 0x00}));
-  EXPECT_EQ(fake_link.writes[0][1], CMD_START_SWEEP);
-}
-
 TEST_F(InstrumentCommands, LiveValueReplies) {
   Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00}));
   Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x02, 0x00, 0x40, 0x00}));

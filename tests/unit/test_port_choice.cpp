@@ -23,29 +23,25 @@ Opened Open(const std::vector<std::string>& enumerated, const char* stored) {
   return {list, com_port};
 }
 
-TEST(PortChoice, StoredPortIsSelectedWhenListed) {
-  Opened opened = Open({"COM3", "COM7"}, "COM7");
-  EXPECT_EQ(opened.list.items, (std::vector<std::string>{"COM3", "COM7"}));
-  EXPECT_EQ(opened.list.selected, 1);
-  EXPECT_EQ(opened.com_port, "COM7");
-}
-
-TEST(PortChoice, UnlistedStoredPortGivesWayToTheFirstItem) {
-  Opened opened = Open({"COM3"}, "COM5");
-  EXPECT_EQ(opened.list.selected, 0);
-  EXPECT_EQ(opened.com_port, "COM3");
-}
-
-TEST(PortChoice, MatchIsByPrefixFromTheTop) {
-  Opened opened = Open({"COM10", "COM1"}, "COM1");
-  EXPECT_EQ(opened.list.selected, 0);
-  EXPECT_EQ(opened.com_port, "COM10");
-}
-
-TEST(PortChoice, SmallLettersMatchAndTakeTheListedText) {
-  Opened opened = Open({"COM2", "COM4"}, "com4");
-  EXPECT_EQ(opened.list.selected, 1);
-  EXPECT_EQ(opened.com_port, "COM4");
+TEST(PortChoice, StoredPortSelectsTheFirstPrefixMatchOrGivesWayToTheFirstItem) {
+  struct Case {
+    std::vector<std::string> enumerated;
+    const char* stored;
+    int selected;
+    const char* taken;
+  };
+  const Case cases[] = {
+      {{"COM3", "COM7"}, "COM7", 1, "COM7"},
+      {{"COM3"}, "COM5", 0, "COM3"},            // not listed
+      {{"COM10", "COM1"}, "COM1", 0, "COM10"},  // a prefix, from the top
+      {{"COM2", "COM4"}, "com4", 1, "COM4"},    // small letters; the listed text is taken
+  };
+  for (const Case& c : cases) {
+    Opened opened = Open(c.enumerated, c.stored);
+    EXPECT_EQ(opened.list.items, c.enumerated);
+    EXPECT_EQ(opened.list.selected, c.selected) << c.stored;
+    EXPECT_EQ(opened.com_port, c.taken) << c.stored;
+  }
 }
 
 TEST(PortChoice, EmptyListShowsNoneAndKeepsTheStoredName) {
