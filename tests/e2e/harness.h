@@ -22,7 +22,6 @@ std::wstring ProgramPath();      // RV_E2E_PROGRAM, a Windows path
 std::string ProgramComPort();    // RV_E2E_PROGRAM_COM: the program's end of a pty pair
 std::string FakeComPort();       // RV_E2E_FAKE_COM: the other end, for FakeInstrument
 int SimulatorTcpPort();          // RV_E2E_SIM_PORT, 0 when no simulator runs
-std::string SimulatorComPort();  // RV_E2E_SIM_COM, "" when none
 std::string VanishingComPort();  // RV_E2E_GONE_COM: a simulator pty that closes after 5 frames
 
 // A path handed over from Linux, as the program sees it (the root is drive Z:).
@@ -100,7 +99,6 @@ std::string ComboItemText(HWND combo, int index);
 bool SelectComboItem(HWND parent, int id, int index);
 // Status bar (id 4000) part text.
 std::string StatusText(const ProgramRun& run, int part);
-int StatusPartCount(const ProgramRun& run);
 // Returns once the program's thread has handled everything posted so far
 // (or after the wait bound).
 bool Sync(const ProgramRun& run, int timeout_ms = kWaitTimeoutMs);

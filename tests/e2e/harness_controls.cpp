@@ -249,12 +249,6 @@ bool SelectComboItem(HWND parent, int id, int index) {
   return true;
 }
 
-int StatusPartCount(const ProgramRun& run) {
-  LRESULT parts = 0;
-  Send(Control(run, 4000), SB_GETPARTS, 0, 0, &parts);
-  return static_cast<int>(parts);
-}
-
 std::string StatusText(const ProgramRun& run, int part) {
   HWND bar = Control(run, 4000);
   LRESULT length = 0;

@@ -74,10 +74,6 @@ int SimulatorTcpPort() {
   return std::atoi(Env("RV_E2E_SIM_PORT").c_str());
 }
 
-std::string SimulatorComPort() {
-  return Env("RV_E2E_SIM_COM");
-}
-
 std::string VanishingComPort() {
   return Env("RV_E2E_GONE_COM");
 }

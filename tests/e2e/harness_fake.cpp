@@ -21,11 +21,8 @@ struct FakeState {
   std::mutex lock;
   FakeBehaviour behaviour;
   std::vector<Frame> frames;
-  std::vector<Frame> sent;
-  Bytes raw;
   std::vector<PendingAnswer> outgoing;
   FrameReader reader;
-  int frame_count = 0;
   int connections = 0;
   bool peer = false;
   bool drop_requested = false;
@@ -39,37 +36,31 @@ struct FakeState {
 namespace {
 
 Bytes VersionReply(const FakeBehaviour& b) {
-  Bytes data = {b.device_code, b.firmware_major, b.firmware_minor, 0, 0, 0};
-  data.resize(std::max(0, b.version_length));
-  return Reply(0x42, b.version_status, data);
+  return Reply(0x42, b.version_status, {b.device_code, 1, 5, 0, 0, 0});
 }
 
 Bytes SerialReply(const FakeBehaviour& b) {
   Bytes data(b.serial.begin(), b.serial.end());
   data.resize(8, '0');
-  data.resize(std::max(0, b.serial_length));
   return Reply(0x43, b.serial_status, data);
 }
 
 Bytes LiveReply(const FakeBehaviour& b) {
   const uint16_t code = static_cast<uint16_t>(b.live_code);
-  Bytes data = {b.live_mode, b.live_type, static_cast<uint8_t>(code >> 8),
-                static_cast<uint8_t>(code & 0xFF)};
-  data.resize(std::max(0, b.live_length));
-  return Reply(0xC2, 0, data);
+  return Reply(0xC2, 0,
+               {b.live_mode, b.live_type, static_cast<uint8_t>(code >> 8),
+                static_cast<uint8_t>(code & 0xFF)});
 }
 
 // The answer of a good instrument, shaped by the test's behaviour.
-Bytes AnswerFor(const Frame& request, FakeBehaviour& b, int frame_number) {
+Bytes AnswerFor(const Frame& request, FakeBehaviour& b) {
   Bytes answer;
   if (b.custom && b.custom(request, &answer)) return answer;
   if (b.silent) return {};
-  if (b.answer_limit >= 0 && frame_number > b.answer_limit) return {};
   if (!request.checksum_ok) return {};
-  if (b.ack_only) return Ack(request.command);
   switch (request.command) {
     case 0x10:
-      return Reply(0x10, b.connect_status, {});
+      return Reply(0x10, 0, {});
     case 0x40:
       if (request.data.size() == 6) b.clock = request.data;
       return Ack(0x40);
@@ -96,17 +87,12 @@ Bytes AnswerFor(const Frame& request, FakeBehaviour& b, int frame_number) {
 void TakeBytes(FakeState* s, const uint8_t* bytes, int count) {
   std::lock_guard<std::mutex> hold(s->lock);
   const uint64_t now = NowMs();
-  s->raw.insert(s->raw.end(), bytes, bytes + count);
   std::vector<Frame> frames;
-  s->reader.Feed(bytes, count, now, &frames);
+  s->reader.Feed(bytes, count, &frames);
   for (const Frame& frame : frames) {
     s->frames.push_back(frame);
-    ++s->frame_count;
-    Bytes answer = AnswerFor(frame, s->behaviour, s->frame_count);
+    Bytes answer = AnswerFor(frame, s->behaviour);
     if (!answer.empty()) s->outgoing.push_back({now + s->behaviour.delay_ms, answer});
-    if (s->behaviour.drop_after >= 0 && s->frame_count >= s->behaviour.drop_after) {
-      s->drop_requested = true;
-    }
   }
 }
 
@@ -117,10 +103,6 @@ std::vector<Bytes> DueAnswers(FakeState* s) {
   const uint64_t now = NowMs();
   while (!s->outgoing.empty() && s->outgoing.front().due_ms <= now) {
     due.push_back(s->outgoing.front().bytes);
-    std::vector<Frame> parsed;
-    FrameReader reader;
-    reader.Feed(due.back().data(), static_cast<int>(due.back().size()), now, &parsed);
-    s->sent.insert(s->sent.end(), parsed.begin(), parsed.end());
     s->outgoing.erase(s->outgoing.begin());
   }
   return due;
@@ -281,11 +263,6 @@ std::vector<Frame> ReceivedFrames(const FakeInstrument& fake) {
   return fake.state->frames;
 }
 
-Bytes ReceivedBytes(const FakeInstrument& fake) {
-  std::lock_guard<std::mutex> hold(fake.state->lock);
-  return fake.state->raw;
-}
-
 std::vector<uint8_t> ReceivedCommands(const FakeInstrument& fake) {
   std::vector<uint8_t> commands;
   for (const Frame& frame : ReceivedFrames(fake)) commands.push_back(frame.command);
@@ -315,13 +292,6 @@ bool WaitForCommand(const FakeInstrument& fake, uint8_t command, int timeout_ms,
 void ClearReceived(FakeInstrument& fake) {
   std::lock_guard<std::mutex> hold(fake.state->lock);
   fake.state->frames.clear();
-  fake.state->sent.clear();
-  fake.state->raw.clear();
-}
-
-void SendRaw(FakeInstrument& fake, const Bytes& bytes) {
-  std::lock_guard<std::mutex> hold(fake.state->lock);
-  fake.state->outgoing.push_back({0, bytes});
 }
 
 void DropConnection(FakeInstrument& fake) {
@@ -337,11 +307,6 @@ int ConnectionCount(const FakeInstrument& fake) {
 bool PeerConnected(const FakeInstrument& fake) {
   std::lock_guard<std::mutex> hold(fake.state->lock);
   return fake.state->peer;
-}
-
-std::vector<Frame> SentFrames(const FakeInstrument& fake) {
-  std::lock_guard<std::mutex> hold(fake.state->lock);
-  return fake.state->sent;
 }
 
 }  // namespace e2e

@@ -12,21 +12,12 @@
 namespace e2e {
 
 struct FakeBehaviour {
-  bool silent = false;    // answers nothing at all
-  int answer_limit = -1;  // answers only the first N frames; -1: all
-  int drop_after = -1;    // drops the connection once N frames came; -1: never
-  int delay_ms = 0;       // every answer goes out this late
-  bool ack_only = false;  // acknowledges every command, replies to none
-  uint8_t connect_status = 0;
+  bool silent = false;  // answers nothing at all
+  int delay_ms = 0;     // every answer goes out this late
   uint8_t version_status = 0;
   uint8_t serial_status = 0;
   uint8_t device_code = 2;
-  uint8_t firmware_major = 1;
-  uint8_t firmware_minor = 5;
   std::string serial = "E2E00042";  // the first 8 characters go out
-  int version_length = 6;           // fewer bytes make a short reply
-  int serial_length = 8;
-  int live_length = 4;
   uint8_t live_mode = 0;
   uint8_t live_type = 0;
   int16_t live_code = 0;
@@ -58,7 +49,6 @@ void StopFake(FakeInstrument& fake);
 void ChangeBehaviour(FakeInstrument& fake, const std::function<void(FakeBehaviour&)>& change);
 
 std::vector<Frame> ReceivedFrames(const FakeInstrument& fake);
-Bytes ReceivedBytes(const FakeInstrument& fake);  // every byte, in order
 std::vector<uint8_t> ReceivedCommands(const FakeInstrument& fake);
 int CountCommand(const FakeInstrument& fake, uint8_t command);
 // Waits until a frame with this command has come (the first one after
@@ -66,11 +56,8 @@ int CountCommand(const FakeInstrument& fake, uint8_t command);
 bool WaitForCommand(const FakeInstrument& fake, uint8_t command, int timeout_ms,
                     Frame* frame = nullptr, size_t after = 0);
 void ClearReceived(FakeInstrument& fake);
-// Bytes sent to the program, outside the scripted answers.
-void SendRaw(FakeInstrument& fake, const Bytes& bytes);
 void DropConnection(FakeInstrument& fake);
 int ConnectionCount(const FakeInstrument& fake);  // connections accepted so far
 bool PeerConnected(const FakeInstrument& fake);
-std::vector<Frame> SentFrames(const FakeInstrument& fake);  // answers, with times
 
 }  // namespace e2e

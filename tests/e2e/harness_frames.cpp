@@ -2,7 +2,7 @@
 
 namespace e2e {
 
-void FrameReader::Feed(const uint8_t* bytes, int count, uint64_t now_ms, std::vector<Frame>* out) {
+void FrameReader::Feed(const uint8_t* bytes, int count, std::vector<Frame>* out) {
   pending.insert(pending.end(), bytes, bytes + count);
   size_t pos = 0;
   for (;;) {
@@ -23,7 +23,6 @@ void FrameReader::Feed(const uint8_t* bytes, int count, uint64_t now_ms, std::ve
     frame.data.assign(frame.raw.begin() + 5, frame.raw.begin() + 5 + length);
     frame.checksum_ok =
         BuildFrame(frame.start, frame.command, frame.status, frame.data).back() == frame.raw.back();
-    frame.received_ms = now_ms;
     out->push_back(frame);
     pos += length + 6;
   }

@@ -17,8 +17,7 @@ struct Frame {
   uint8_t status = 0;
   Bytes data;
   bool checksum_ok = false;
-  uint64_t received_ms = 0;  // NowMs() when its last byte came
-  Bytes raw;                 // the frame's bytes as received
+  Bytes raw;  // the frame's bytes as received
 };
 
 inline Bytes Ack(uint8_t command, uint8_t status = 0) {
@@ -31,7 +30,7 @@ inline Bytes Reply(uint8_t command, uint8_t status, const Bytes& data) {
 // Reassembles frames from a byte stream fed in pieces.
 struct FrameReader {
   Bytes pending;
-  void Feed(const uint8_t* bytes, int count, uint64_t now_ms, std::vector<Frame>* out);
+  void Feed(const uint8_t* bytes, int count, std::vector<Frame>* out);
 };
 
 inline std::string Hex(const Bytes& bytes) {

@@ -1,7 +1,7 @@
 // The about box, the connection settings dialog with its port list, and the
 // clock dialog against a scripted instrument.
 #include <windows.h>
-// After windows.h, which it needs; only its types are used (see SerialPorts).
+// After windows.h, which it needs.
 #include <setupapi.h>
 
 #include <cstdio>
@@ -59,35 +59,19 @@ void ExpectStandardCommandsIgnored(const ProgramRun& run, const DialogInfo& dial
 
 // Serial port devices registered through the Setup API, so that its
 // enumeration lists them (Wine lists none for the COM ports mapped in
-// dosdevices). Loaded at run time: the test program does not link setupapi.
+// dosdevices). Removed again at the end of the test.
 class SerialPorts {
  public:
   explicit SerialPorts(const std::vector<std::wstring>& names) {
-    library_ = LoadLibraryW(L"setupapi.dll");
-    if (library_ == nullptr) return;
-    Load(create_list_, "SetupDiCreateDeviceInfoList");
-    Load(create_info_, "SetupDiCreateDeviceInfoW");
-    Load(register_info_, "SetupDiRegisterDeviceInfo");
-    Load(create_interface_, "SetupDiCreateDeviceInterfaceW");
-    Load(create_key_, "SetupDiCreateDevRegKeyW");
-    Load(remove_, "SetupDiRemoveDevice");
-    Load(destroy_, "SetupDiDestroyDeviceInfoList");
-    if (!create_list_ || !create_info_ || !register_info_ || !create_interface_ || !create_key_ ||
-        !remove_ || !destroy_) {
-      return;
-    }
-    devices_ = create_list_(&kPortsClass, nullptr);
-    if (devices_ == INVALID_HANDLE_VALUE) return;
-    ok_ = true;
-    for (const std::wstring& name : names) ok_ = Add(name) && ok_;
+    devices_ = SetupDiCreateDeviceInfoList(&kPortsClass, nullptr);
+    ok_ = devices_ != INVALID_HANDLE_VALUE;
+    for (const std::wstring& name : names) ok_ = ok_ && Add(name);
   }
 
   ~SerialPorts() {
-    if (devices_ != INVALID_HANDLE_VALUE) {
-      for (SP_DEVINFO_DATA& device : added_) remove_(devices_, &device);
-      destroy_(devices_);
-    }
-    if (library_ != nullptr) FreeLibrary(library_);
+    if (devices_ == INVALID_HANDLE_VALUE) return;
+    for (SP_DEVINFO_DATA& device : added_) SetupDiRemoveDevice(devices_, &device);
+    SetupDiDestroyDeviceInfoList(devices_);
   }
 
   bool ok() const { return ok_; }
@@ -98,26 +82,24 @@ class SerialPorts {
   static constexpr GUID kComPortInterface = {
       0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
-  template <typename Function>
-  void Load(Function& function, const char* name) {
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library_, name)));
-  }
-
   bool Add(const std::wstring& name) {
     const std::wstring id = L"ROOT\\RVSOLAE2E\\" + name;
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;
-    if (!create_info_(devices_, id.c_str(), &kPortsClass, nullptr, nullptr, 0, &device)) {
+    if (!SetupDiCreateDeviceInfoW(devices_, id.c_str(), &kPortsClass, nullptr, nullptr, 0,
+                                  &device) ||
+        !SetupDiRegisterDeviceInfo(devices_, &device, 0, nullptr, nullptr, nullptr)) {
       return false;
     }
-    if (!register_info_(devices_, &device, 0, nullptr, nullptr, nullptr)) return false;
     added_.push_back(device);
     SP_DEVICE_INTERFACE_DATA interface_data = {};
     interface_data.cbSize = sizeof interface_data;
-    if (!create_interface_(devices_, &device, &kComPortInterface, nullptr, 0, &interface_data)) {
+    if (!SetupDiCreateDeviceInterfaceW(devices_, &device, &kComPortInterface, nullptr, 0,
+                                       &interface_data)) {
       return false;
     }
-    HKEY key = create_key_(devices_, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr, nullptr);
+    HKEY key = SetupDiCreateDevRegKeyW(devices_, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr,
+                                       nullptr);
     if (key == INVALID_HANDLE_VALUE) return false;
     LONG written =
         RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
@@ -126,17 +108,9 @@ class SerialPorts {
     return written == ERROR_SUCCESS;
   }
 
-  HMODULE library_ = nullptr;
   HDEVINFO devices_ = INVALID_HANDLE_VALUE;
   std::vector<SP_DEVINFO_DATA> added_;
   bool ok_ = false;
-  decltype(&SetupDiCreateDeviceInfoList) create_list_ = nullptr;
-  decltype(&SetupDiCreateDeviceInfoW) create_info_ = nullptr;
-  decltype(&SetupDiRegisterDeviceInfo) register_info_ = nullptr;
-  decltype(&SetupDiCreateDeviceInterfaceW) create_interface_ = nullptr;
-  decltype(&SetupDiCreateDevRegKeyW) create_key_ = nullptr;
-  decltype(&SetupDiRemoveDevice) remove_ = nullptr;
-  decltype(&SetupDiDestroyDeviceInfoList) destroy_ = nullptr;
 };
 
 std::vector<std::string> ComboItems(HWND combo) {
