@@ -4,6 +4,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${RV_FUZZ_DIR:-$root/build/fuzz}
+case "$out" in /*) ;; *) out="$PWD/$out" ;; esac
 seconds=${FUZZ_SECONDS:-30}
 cmake -S "$root" -B "$out" -DRV_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null

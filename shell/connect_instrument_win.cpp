@@ -2,7 +2,6 @@
 // controls for each state, and the poll timer that watches the link.
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
-#include "link/link_frame.h"
 #include "link/transports_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
@@ -47,9 +46,6 @@ void ConnectInstrument(HWND window) {
   // live transport.
   if (connection_settings.connected) return;
   link_state.link_lost = false;
-  // A frame cut off by the end of the last link must not swallow the first
-  // answer of this one.
-  ResetReceiverState();
 
   int result = OpenSelectedTransport();
   if (result == 0) result = IdentifyInstrument();
