@@ -1,5 +1,4 @@
 // Layout units are pixels at 96 DPI; everything on screen is scaled from them.
-// Header-only so that both builds and the tests use the very same arithmetic.
 #pragma once
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 // Texts of the live report's mode and type labels, and the cache that keeps
-// them from being rewritten when nothing changed. Header-only and portable.
+// them from being rewritten when nothing changed.
 #pragma once
 #include <string>
 
