@@ -2,9 +2,9 @@
 # Installs, from Debian's packages, whatever of the build and test tools is missing.
 set -eu
 packages=(
-  cmake make g++ clang clang-format libgtest-dev googletest libbenchmark-dev
+  cmake make g++ clang libclang-rt-14-dev clang-format libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth x11-utils socat fonts-ipafont-gothic imagemagick python3
+  wine wine64 fonts-wine xvfb xauth x11-utils socat fonts-ipafont-gothic imagemagick python3
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -15,5 +15,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
   $sudo_cmd apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -q "${missing[@]}"
 fi
