@@ -55,6 +55,16 @@ void SetChecked(HWND button, bool checked) {
   SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+// Creates a table of controls in order, each into the page list and into
+// created[] at its row's index.
+template <size_t N>
+void CreateRows(HWND window, const ChildControl (&rows)[N], PageList* list, HWND (&created)[N]) {
+  for (size_t i = 0; i < N; ++i) {
+    created[i] = CreateChildControl(window, rows[i]);
+    list->Add(created[i]);
+  }
+}
+
 void BuildNormalPage(HWND window, MainWindowRecord* record, PageList* list) {
   const int t = CurrentType();
   const OutputTypeInfo& type = output_types[t];
@@ -94,10 +104,7 @@ void BuildNormalPage(HWND window, MainWindowRecord* record, PageList* list) {
        30, nullptr},
   };
   HWND created[sizeof(first) / sizeof(first[0])];
-  for (size_t i = 0; i < sizeof(first) / sizeof(first[0]); ++i) {
-    created[i] = CreateChildControl(window, first[i]);
-    list->Add(created[i]);
-  }
+  CreateRows(window, first, list, created);
   record->type_group = created[0];
   record->set_button = created[2];
   record->value_unit_label = created[3];
@@ -161,10 +168,7 @@ void BuildSweepPage(HWND window, MainWindowRecord* record, PageList* list) {
   };
   list->Add(record->type_group);
   HWND created[sizeof(controls) / sizeof(controls[0])];
-  for (size_t i = 0; i < sizeof(controls) / sizeof(controls[0]); ++i) {
-    created[i] = CreateChildControl(window, controls[i]);
-    list->Add(created[i]);
-  }
+  CreateRows(window, controls, list, created);
   for (int i = 0; i < 2; ++i) record->sweep_unit_labels[i] = created[6 + i];
   for (int i = 0; i < 4; ++i) record->sweep_boxes[i] = created[10 + i];
   SetLimit(record->sweep_boxes[0], 10);
@@ -200,10 +204,7 @@ void BuildReplayPage(HWND window, MainWindowRecord* record, PageList* list) {
        &normal_font},
   };
   HWND created[sizeof(controls) / sizeof(controls[0])];
-  for (size_t i = 0; i < sizeof(controls) / sizeof(controls[0]); ++i) {
-    created[i] = CreateChildControl(window, controls[i]);
-    list->Add(created[i]);
-  }
+  CreateRows(window, controls, list, created);
   record->repeat_check = created[8];
   record->channel_list = created[9];
   record->count_box = created[10];
