@@ -6,7 +6,6 @@
 
 #include "link/instrument_commands.h"
 #include "link/link_frame.h"
-#include "settings/settings_records.h"
 
 LinkState link_state;
 
@@ -79,9 +78,10 @@ void Disconnect() {
 }
 
 void CloseTransport() {
-  int32_t type = connection_settings.connection_type;
-  if (type != 0 && type != 1) return;
-  if (link_transports[type].close != nullptr) link_transports[type].close();
+  // Uninstalled first, so nothing reaches a transport that is going away.
+  const LinkTransport closing = current_transport;
+  current_transport = LinkTransport{};
+  if (closing.close != nullptr) closing.close(closing.context);
 }
 
 void ResetLinkState() {

@@ -29,7 +29,7 @@ constexpr uint32_t kLinkLostTicks = 1000;
 int SendCommandAndWait(uint8_t command, uint16_t length, const uint8_t* data);
 int PollLink();  // -1 on the tick the link is declared lost, else 0
 void Disconnect();
-void CloseTransport();
+void CloseTransport();  // the current transport, sending nothing; none is left installed
 
 void ResetLinkState();
 void UseDefaultLinkPlatform();  // also clears the two timer hooks

@@ -4,10 +4,9 @@
 
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
-#include "settings/settings_records.h"
 
 ReceiverState receiver_state;
-LinkTransport link_transports[2];
+LinkTransport current_transport;
 
 namespace {
 
@@ -15,12 +14,6 @@ constexpr uint8_t kAckStart = 0xAA;
 constexpr uint8_t kReplyStart = 0x55;
 // A half-read frame survives this many consecutive empty polls; the next one drops it.
 constexpr uint32_t kEmptyPollLimit = 100;
-
-LinkTransport* SelectedTransport() {
-  int32_t type = connection_settings.connection_type;
-  if (type != 0 && type != 1) return nullptr;
-  return &link_transports[type];
-}
 
 void FinishFrame(uint8_t checksum) {
   ReceiverState& rx = receiver_state;
@@ -80,8 +73,8 @@ void TakeByte(uint8_t byte) {
 }  // namespace
 
 int SendFrame(uint8_t command, uint16_t length, const uint8_t* data) {
-  LinkTransport* transport = SelectedTransport();
-  if (transport == nullptr || transport->write == nullptr) return 0;
+  const LinkTransport& transport = current_transport;
+  if (transport.write == nullptr) return 0;
   // A frame that does not fit the send buffer, or data promised but missing,
   // is not sent at all rather than sent truncated.
   if (length > kMaxPayload || (length != 0 && data == nullptr)) return 0;
@@ -96,15 +89,15 @@ int SendFrame(uint8_t command, uint16_t length, const uint8_t* data) {
   uint8_t sum = 0;
   for (int i = 0; i < 5 + length; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
   frame[5 + length] = static_cast<uint8_t>(sum + 1);
-  return transport->write(frame, length + 6);
+  return transport.write(transport.context, frame, length + 6);
 }
 
 void ParseReceived() {
   // Local, so that a drain is never shared with a nested parse.
   uint8_t bytes[kFrameBufferSize];
   int count = 0;
-  LinkTransport* transport = SelectedTransport();
-  if (transport != nullptr && transport->drain != nullptr) count = transport->drain(bytes);
+  const LinkTransport& transport = current_transport;
+  if (transport.drain != nullptr) count = transport.drain(transport.context, bytes);
   if (count > kMaxDrain) count = kMaxDrain;
 
   ReceiverState& rx = receiver_state;
@@ -120,6 +113,10 @@ void ParseReceived() {
   }
   rx.empty_polls = 0;
   for (int i = 0; i < count; ++i) TakeByte(bytes[i]);
+}
+
+void InstallTransport(const LinkTransport& transport) {
+  current_transport = transport;
 }
 
 void ResetReceiverState() {

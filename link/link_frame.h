@@ -30,14 +30,19 @@ struct ReceiverState {
 
 extern ReceiverState receiver_state;
 
-// One open byte pipe, as the frame layer sees it. Slot 0 is the serial
-// transport, slot 1 the TCP transport; an empty slot sends and drains nothing.
+// The open byte pipe, as the frame layer sees it. Whoever opens a link (the
+// window, the command-line client, a test) installs it; with none installed
+// nothing is sent and nothing is drained.
 struct LinkTransport {
-  int (*drain)(uint8_t* destination);  // at most kMaxDrain bytes
-  int (*write)(const uint8_t* bytes, int count);
-  void (*close)();
+  int (*drain)(void* context, uint8_t* destination);  // at most kMaxDrain bytes
+  int (*write)(void* context, const uint8_t* bytes, int count);
+  void (*close)(void* context);
+  void* context;
 };
-extern LinkTransport link_transports[2];
+extern LinkTransport current_transport;
+
+// Makes transport the current one. CloseTransport closes it and leaves none.
+void InstallTransport(const LinkTransport& transport);
 
 int SendFrame(uint8_t command, uint16_t length, const uint8_t* data);
 void ParseReceived();

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "link/ring_lock_win.h"
-#include "settings/settings_records.h"
 
 SerialTransport* serial_transport = nullptr;
 
@@ -53,7 +52,7 @@ std::wstring WidePath(const char* text) {
 
 }  // namespace
 
-int OpenSerial() {
+int OpenSerial(const char* com_port) {
   if (serial_transport) CloseSerial();
   SerialTransport* transport = new (std::nothrow) SerialTransport{};
   if (!transport) return -1;
@@ -62,12 +61,10 @@ int OpenSerial() {
   serial_transport = transport;
   if (!transport->mutex) return -1;
 
-  const char* name = connection_settings.com_port;
-  if (std::strncmp(name, "COM", 3) != 0) return 0;
-  char path[sizeof connection_settings.com_port + 8];
-  std::snprintf(path, sizeof path, "\\\\.\\%s", name);
-  transport->port_handle = CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (std::strncmp(com_port, "COM", 3) != 0) return 0;
+  const std::string path = std::string("\\\\.\\") + com_port;
+  transport->port_handle = CreateFileW(WidePath(path.c_str()).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (transport->port_handle == INVALID_HANDLE_VALUE) return -1;
 
   DCB line{};

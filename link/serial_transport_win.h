@@ -19,7 +19,9 @@ struct SerialTransport {
 // The one open serial transport, or null.
 extern SerialTransport* serial_transport;
 
-int OpenSerial();  // 0, or -1 when the port cannot be opened and set up
+// 0, or -1 when the port cannot be opened and set up. A name that does not
+// begin with "COM" opens nothing and gives 0: the link then finds no answer.
+int OpenSerial(const char* com_port);
 void CloseSerial();
 int DrainSerial(uint8_t* destination);  // at most kRingCapacity bytes
 int WriteSerial(const uint8_t* bytes, int count);

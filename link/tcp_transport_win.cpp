@@ -5,7 +5,6 @@
 #include <new>
 
 #include "link/ring_lock_win.h"
-#include "settings/settings_records.h"
 
 TcpTransport* tcp_transport = nullptr;
 bool tcp_no_delay = false;
@@ -35,11 +34,11 @@ unsigned __stdcall TcpReader(void* argument) {
 
 // Steps of the open that run with the connect event selected. The socket is
 // non-blocking from the selection on and stays so.
-int ConnectSocket(TcpTransport* transport, WSAEVENT event) {
+int ConnectSocket(TcpTransport* transport, WSAEVENT event, uint32_t ip_address, uint32_t tcp_port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<u_short>(connection_settings.tcp_port));
-  address.sin_addr.s_addr = htonl(connection_settings.ip_address);
+  address.sin_port = htons(static_cast<u_short>(tcp_port));
+  address.sin_addr.s_addr = htonl(ip_address);
   if (connect(transport->socket, reinterpret_cast<sockaddr*>(&address), sizeof address) ==
           SOCKET_ERROR &&
       WSAGetLastError() != WSAEWOULDBLOCK) {
@@ -56,7 +55,7 @@ int ConnectSocket(TcpTransport* transport, WSAEVENT event) {
 
 }  // namespace
 
-int OpenTcp() {
+int OpenTcp(uint32_t ip_address, uint32_t tcp_port) {
   if (tcp_transport) CloseTcp();
   TcpTransport* transport = new (std::nothrow) TcpTransport{};
   if (!transport) return -1;
@@ -75,7 +74,7 @@ int OpenTcp() {
     WSACloseEvent(event);
     return -1;
   }
-  int result = ConnectSocket(transport, event);
+  int result = ConnectSocket(transport, event, ip_address, tcp_port);
   // The event has done its work once the connect is decided; closing it here
   // rather than leaving it to the close keeps every open from leaking a handle.
   WSAEventSelect(transport->socket, event, 0);

@@ -33,7 +33,9 @@ extern bool tcp_no_delay;
 
 constexpr DWORD kConnectTimeoutMs = 3000;
 
-int OpenTcp();  // 0, or -1 when no connection was made within kConnectTimeoutMs
+// ip_address has the first octet in its most significant byte. 0, or -1 when
+// no connection was made within kConnectTimeoutMs.
+int OpenTcp(uint32_t ip_address, uint32_t tcp_port);
 void CloseTcp();
 int DrainTcp(uint8_t* destination);  // at most kRingCapacity bytes
 int WriteTcp(const uint8_t* bytes, int count);

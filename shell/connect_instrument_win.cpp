@@ -15,9 +15,9 @@ constexpr UINT kPollPeriodMs = 10;
 int OpenSelectedTransport() {
   switch (connection_settings.connection_type) {
     case 0:
-      return OpenSerial();
+      return OpenSerialLink(connection_settings.com_port);
     case 1:
-      return OpenTcp();
+      return OpenTcpLink(connection_settings.ip_address, connection_settings.tcp_port);
     default:
       // No transport belongs to this method: the attempt fails like a port
       // that would not open, and CloseTransport has nothing to close.

@@ -5,7 +5,6 @@
 
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
-#include "link/transports_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
 #include "shell/dpi_scaling.h"
@@ -89,7 +88,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   show_live_report = ShowLiveReport;
   link_platform.stop_poll_timer = StopPollTimer;
   link_platform.start_poll_timer = StartPollTimer;
-  InstallTransports();
 
   HWND window =
       CreateWindowExW(0, kClassName, L"RV-SOLA62", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,

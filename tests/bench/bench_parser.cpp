@@ -11,7 +11,6 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
-#include "settings/settings_records.h"
 #include "sim/sim_frame.h"
 
 namespace {
@@ -38,7 +37,7 @@ void BuildStream() {
   }
 }
 
-int StreamDrain(uint8_t* destination) {
+int StreamDrain(void*, uint8_t* destination) {
   if (stream_at == stream.size()) stream_at = 0;
   size_t count = std::min(chunk_size, stream.size() - stream_at);
   std::memcpy(destination, stream.data() + stream_at, count);
@@ -50,8 +49,7 @@ void ParseStream(benchmark::State& state) {
   BuildStream();
   chunk_size = static_cast<size_t>(state.range(0));
   stream_at = 0;
-  connection_settings.connection_type = 0;
-  link_transports[0] = {StreamDrain, nullptr, nullptr};
+  InstallTransport({StreamDrain, nullptr, nullptr, nullptr});
   show_live_report = [](const char* text, int, int) { benchmark::DoNotOptimize(text); };
   ResetReceiverState();
   ResetLinkState();

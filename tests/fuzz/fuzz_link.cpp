@@ -14,7 +14,6 @@
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
 #include "output/output_types.h"
-#include "settings/settings_records.h"
 #include "sim/sim_frame.h"
 
 namespace {
@@ -35,7 +34,7 @@ void StageFrame(FuzzedDataProvider& data) {
   staged.insert(staged.end(), frame.begin(), frame.end());
 }
 
-int Drain(uint8_t* destination) {
+int Drain(void*, uint8_t* destination) {
   if (input == nullptr) return 0;
   if (staged_at < staged.size()) {
     size_t count =
@@ -52,7 +51,7 @@ int Drain(uint8_t* destination) {
   return static_cast<int>(bytes.size());
 }
 
-int Write(const uint8_t*, int count) {
+int Write(void*, const uint8_t*, int count) {
   return count;
 }
 
@@ -76,8 +75,7 @@ void FuzzLink(FuzzedDataProvider& data) {
   ResetReceiverState();
   ResetLinkState();
   ResetInstrumentRecords();
-  connection_settings.connection_type = 0;
-  link_transports[0] = {Drain, Write, nullptr};
+  InstallTransport({Drain, Write, nullptr, nullptr});
   link_platform.now_ms = [] { return fake_now; };
   link_platform.sleep_ms = [](uint32_t ms) { fake_now += ms; };
   show_live_report = CheckLiveText;

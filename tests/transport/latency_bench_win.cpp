@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   } else {
     UseSerial(argv[2]);
   }
-  if ((tcp ? OpenTcp() : OpenSerial()) != 0 || IdentifyInstrument() != 0) {
+  if (OpenChosenLink(tcp) != 0 || IdentifyInstrument() != 0) {
     std::fprintf(stderr, "could not connect\n");
     CloseTransport();
     return 1;

@@ -29,7 +29,7 @@ TEST(RepeatedOpen, SerialLeavesNothingBehind) {
   std::string port = EnvText("RV_ECHO_COM");
   ASSERT_FALSE(port.empty()) << "RV_ECHO_COM is not set; run through the runner script";
   UseSerial(port);
-  CheckNothingLeaks(OpenSerial, CloseSerial);
+  CheckNothingLeaks(OpenChosenSerial, CloseSerial);
 }
 
 TEST(RepeatedOpen, TcpLeavesNothingBehind) {
@@ -37,7 +37,7 @@ TEST(RepeatedOpen, TcpLeavesNothingBehind) {
   int port = EnvPort("RV_ECHO_TCP_PORT");
   ASSERT_NE(0, port) << "RV_ECHO_TCP_PORT is not set; run through the runner script";
   UseTcp(port);
-  CheckNothingLeaks(OpenTcp, CloseTcp);
+  CheckNothingLeaks(OpenChosenTcp, CloseTcp);
 }
 
 }  // namespace

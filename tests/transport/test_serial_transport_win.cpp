@@ -26,7 +26,7 @@ TEST_F(SerialTest, NamesThatCannotBeOpened) {
   std::string real = Port("RV_ECHO_COM");
   std::string lower = "com" + real.substr(3);
   UseSerial(lower);
-  EXPECT_EQ(0, OpenSerial());
+  EXPECT_EQ(0, OpenChosenSerial());
   ASSERT_NE(nullptr, serial_transport);
   EXPECT_EQ(INVALID_HANDLE_VALUE, serial_transport->port_handle);
   EXPECT_EQ(nullptr, serial_transport->reader_thread);
@@ -37,7 +37,7 @@ TEST_F(SerialTest, NamesThatCannotBeOpened) {
   CloseSerial();
 
   UseSerial(Port("RV_MISSING_COM"));
-  EXPECT_EQ(-1, OpenSerial());
+  EXPECT_EQ(-1, OpenChosenSerial());
   ASSERT_NE(nullptr, serial_transport);  // stays for the caller's close
   EXPECT_EQ(INVALID_HANDLE_VALUE, serial_transport->port_handle);
   CloseSerial();
@@ -60,16 +60,16 @@ TEST_F(SerialTest, PortHeldElsewhereIsRefused) {
     GTEST_SKIP() << "this platform lets a serial port be opened twice";
   }
   UseSerial(real);
-  EXPECT_EQ(-1, OpenSerial());
+  EXPECT_EQ(-1, OpenChosenSerial());
   CloseSerial();
   CloseHandle(held);
-  EXPECT_EQ(0, OpenSerial());  // and free again once released
+  EXPECT_EQ(0, OpenChosenSerial());  // and free again once released
 }
 
 // 3000 bytes pass the 1024-byte ring end several times.
 TEST_F(SerialTest, BurstBeyondTheRingLosesNothing) {
   UseSerial(Port("RV_ECHO_COM"));
-  ASSERT_EQ(0, OpenSerial());
+  ASSERT_EQ(0, OpenChosenSerial());
   std::vector<uint8_t> burst = Pattern(3000, 7);
   ASSERT_GT(WriteSerial(burst.data(), static_cast<int>(burst.size())), 0);
   Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
@@ -78,13 +78,13 @@ TEST_F(SerialTest, BurstBeyondTheRingLosesNothing) {
 
 TEST_F(SerialTest, CloseJoinsTheReaderAndDropsUnreadBytes) {
   UseSerial(Port("RV_ECHO_COM"));
-  ASSERT_EQ(0, OpenSerial());
+  ASSERT_EQ(0, OpenChosenSerial());
   std::vector<uint8_t> bytes = Pattern(100, 3);
   WriteSerial(bytes.data(), 100);
   ASSERT_TRUE(WaitUntil([] { return RingUnread(&serial_transport->ring) == 100; }, 3000));
   // The reader has ended before the port is released.
   EXPECT_TRUE(CloseEndsThread(serial_transport->reader_thread, CloseSerial));
-  ASSERT_EQ(0, OpenSerial());
+  ASSERT_EQ(0, OpenChosenSerial());
   Sleep(50);
   uint8_t drained[1024];
   EXPECT_EQ(0, DrainSerial(drained));
@@ -93,7 +93,7 @@ TEST_F(SerialTest, CloseJoinsTheReaderAndDropsUnreadBytes) {
 TEST_F(SerialTest, ReaderEndsWhenTheDeviceDisappears) {
   // This simulator closes its pty after the first answer, as an unplugged adapter would.
   UseSerial(Port("RV_GONE_COM"));
-  ASSERT_EQ(0, OpenSerial());
+  ASSERT_EQ(0, OpenChosenSerial());
   uint8_t connect[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
   ASSERT_GT(WriteSerial(connect, 6), 0);
   EXPECT_EQ(6u, DrainUntil(DrainSerial, 6, 3000).size());

@@ -23,7 +23,7 @@ struct TcpTest : ::testing::Test {
   void ConnectToOwnPeer() {
     ASSERT_TRUE(Listen(&listener, 4));
     UseTcp(listener.port);
-    ASSERT_EQ(0, OpenTcp());
+    ASSERT_EQ(0, OpenChosenTcp());
     peer = accept(listener.socket, nullptr, nullptr);
     ASSERT_NE(INVALID_SOCKET, peer);
   }
@@ -34,7 +34,7 @@ TEST_F(TcpTest, RefusedConnectionFailsAtOnceAndDrainsNothing) {
   EXPECT_EQ(0, DrainTcp(drained));  // no transport at all
   UseTcp(UnusedPort());
   DWORD start = GetTickCount();
-  EXPECT_EQ(-1, OpenTcp());
+  EXPECT_EQ(-1, OpenChosenTcp());
   EXPECT_LT(GetTickCount() - start, 1000u);
   ASSERT_NE(nullptr, tcp_transport);  // the socket waits for the caller's close
   EXPECT_FALSE(tcp_transport->connected);
@@ -53,7 +53,7 @@ TEST_F(TcpTest, HandshakeThatNeverCompletesTimesOut) {
   ASSERT_EQ(0, connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address));
   UseTcp(listener.port);
   DWORD start = GetTickCount();
-  EXPECT_EQ(-1, OpenTcp());
+  EXPECT_EQ(-1, OpenChosenTcp());
   DWORD elapsed = GetTickCount() - start;
   EXPECT_GE(elapsed, 2900u);
   EXPECT_LT(elapsed, 4000u);

@@ -8,8 +8,9 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
+#include "link/serial_transport_win.h"
+#include "link/tcp_transport_win.h"
 #include "link/transports_win.h"
-#include "settings/settings_records.h"
 
 std::string EnvText(const char* name) {
   const char* value = std::getenv(name);
@@ -20,25 +21,38 @@ int EnvPort(const char* name) {
   return std::atoi(EnvText(name).c_str());
 }
 
+namespace {
+std::string chosen_com_port;
+int chosen_tcp_port = 0;
+}  // namespace
+
 void ResetLink() {
-  ResetConnectionSettings();
+  CloseTransport();
   ResetReceiverState();
   ResetLinkState();
   ResetInstrumentRecords();
   UseDefaultLinkPlatform();
-  InstallTransports();
 }
 
 void UseSerial(const std::string& com_port) {
-  connection_settings.connection_type = 0;
-  std::strncpy(connection_settings.com_port, com_port.c_str(),
-               sizeof connection_settings.com_port - 1);
+  chosen_com_port = com_port;
 }
 
 void UseTcp(int port) {
-  connection_settings.connection_type = 1;
-  connection_settings.ip_address = INADDR_LOOPBACK;
-  connection_settings.tcp_port = static_cast<uint32_t>(port);
+  chosen_tcp_port = port;
+}
+
+int OpenChosenSerial() {
+  return OpenSerial(chosen_com_port.c_str());
+}
+
+int OpenChosenTcp() {
+  return OpenTcp(INADDR_LOOPBACK, static_cast<uint32_t>(chosen_tcp_port));
+}
+
+int OpenChosenLink(bool tcp) {
+  if (tcp) return OpenTcpLink(INADDR_LOOPBACK, static_cast<uint32_t>(chosen_tcp_port));
+  return OpenSerialLink(chosen_com_port.c_str());
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {

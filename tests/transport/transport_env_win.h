@@ -15,10 +15,14 @@
 std::string EnvText(const char* name);
 int EnvPort(const char* name);  // 0 when unset
 
-// Puts the link's run-wide records back to a fresh start and installs the transports.
+// Puts the link's run-wide records back to a fresh start, with no transport installed.
 void ResetLink();
+// Where the next open goes: a COM port, or a port on 127.0.0.1.
 void UseSerial(const std::string& com_port);
-void UseTcp(int port);  // always 127.0.0.1
+void UseTcp(int port);
+int OpenChosenSerial();  // the transport alone, as OpenSerial
+int OpenChosenTcp();
+int OpenChosenLink(bool tcp);  // installed as the link's transport
 
 bool WaitUntil(const std::function<bool()>& condition, int timeout_ms);
 std::vector<uint8_t> DrainUntil(int (*drain)(uint8_t*), size_t wanted, int timeout_ms);

@@ -6,13 +6,12 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
-#include "settings/settings_records.h"
 
 FakeLink fake_link;
 
 namespace {
 
-int FakeDrain(uint8_t* destination) {
+int FakeDrain(void*, uint8_t* destination) {
   if (fake_link.chunks.empty()) return 0;
   Bytes chunk = fake_link.chunks.front();
   fake_link.chunks.pop_front();
@@ -21,13 +20,13 @@ int FakeDrain(uint8_t* destination) {
   return count;
 }
 
-int FakeWrite(const uint8_t* bytes, int count) {
+int FakeWrite(void*, const uint8_t* bytes, int count) {
   fake_link.writes.emplace_back(bytes, bytes + count);
   if (fake_link.on_write) fake_link.on_write(fake_link.writes.back());
   return count;
 }
 
-void FakeClose() {
+void FakeClose(void*) {
   ++fake_link.closes;
 }
 
@@ -36,13 +35,11 @@ void FakeClose() {
 void InstallFakeLink() {
   fake_link = FakeLink{};
   UseDefaultLinkPlatform();
-  ResetConnectionSettings();
   ResetReceiverState();
   ResetLinkState();
   ResetInstrumentRecords();
   show_live_report = nullptr;
-  link_transports[0] = {FakeDrain, FakeWrite, FakeClose};
-  link_transports[1] = {};
+  InstallTransport({FakeDrain, FakeWrite, FakeClose, nullptr});
   link_platform.now_ms = [] { return fake_link.now_ms; };
   link_platform.sleep_ms = [](uint32_t ms) {
     fake_link.now_ms += ms;

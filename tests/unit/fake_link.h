@@ -22,7 +22,7 @@ struct FakeLink {
 
 extern FakeLink fake_link;
 
-// Resets every link record and puts the fake into transport slot 0 and the platform.
+// Resets every link record and installs the fake as the transport and the platform.
 void InstallFakeLink();
 void Queue(const Bytes& bytes);  // as one drain
 void QueueChunked(const Bytes& bytes, size_t chunk_size);

@@ -3,7 +3,6 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
-#include "settings/settings_records.h"
 #include "tests/unit/fake_link.h"
 
 namespace {
@@ -83,13 +82,6 @@ TEST_F(LinkExchange, DisconnectTellsTheInstrumentThenCloses) {
   ASSERT_EQ(fake_link.writes.size(), 1u);
   EXPECT_EQ(fake_link.writes[0][1], CMD_DISCONNECT);
   EXPECT_EQ(fake_link.closes, 1);
-
-  connection_settings.connection_type = 2;
-  link_transports[1] = link_transports[0];
-  CloseTransport();
-  connection_settings.connection_type = 1;
-  CloseTransport();
-  EXPECT_EQ(fake_link.closes, 2);
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
-#include "settings/settings_records.h"
 #include "tests/unit/fake_link.h"
 
 namespace {
@@ -36,21 +35,16 @@ TEST_F(LinkFrame, CommandFramesCarryTheSumPlusOne) {
   EXPECT_EQ(BuildFrame(0x55, 0xC2, 0, {0x00, 0x01, 0x40, 0x00}), kLiveReply);
 }
 
-TEST_F(LinkFrame, ConnectionTypeSelectsTheTransport) {
+TEST_F(LinkFrame, NothingIsSentOrDrainedOnceTheTransportIsClosed) {
   Queue(kLiveReply);
-  connection_settings.connection_type = 1;  // slot 1 is empty
-  SendFrame(CMD_CONNECT, 0, nullptr);
-  ParseReceived();
-  connection_settings.connection_type = 2;
-  link_transports[1] = link_transports[0];
+  CloseTransport();
   SendFrame(CMD_CONNECT, 0, nullptr);
   ParseReceived();
   EXPECT_TRUE(fake_link.writes.empty());
   EXPECT_EQ(fake_link.chunks.size(), 1u);  // nothing drained
-
-  connection_settings.connection_type = 1;
-  ParseReceived();
-  EXPECT_EQ(live_texts, std::vector<std::string>{"5.000"});
+  EXPECT_EQ(fake_link.closes, 1);
+  CloseTransport();
+  EXPECT_EQ(fake_link.closes, 1);
 }
 
 TEST_F(LinkFrame, PayloadBeyondTheSendBufferIsNotSent) {
