@@ -128,6 +128,18 @@ int SendSweepCommand(uint8_t output_type, uint16_t code_a, uint16_t code_b, uint
   return SendCommandAndWait(CMD_START_SWEEP, sizeof data, data);
 }
 
+int SendOutputCommand(uint8_t output_type, uint16_t code) {
+  const uint8_t data[3] = {output_type, static_cast<uint8_t>(code >> 8),
+                           static_cast<uint8_t>(code & 0xFF)};
+  return SendCommandAndWait(CMD_SET_OUTPUT, sizeof data, data);
+}
+
+int SendReplayCommand(uint8_t channel, uint16_t count) {
+  const uint8_t data[3] = {channel, static_cast<uint8_t>(count >> 8),
+                           static_cast<uint8_t>(count & 0xFF)};
+  return SendCommandAndWait(CMD_START_REPLAY, sizeof data, data);
+}
+
 double FormatOutputValue(int16_t code, int output_type, char* destination) {
   double value =
       output_type < 0 ? 0.0 : DecodeOutputValue(static_cast<unsigned>(output_type), code);

@@ -52,6 +52,8 @@ int IdentifyInstrument();  // 0, -2, -3 or -4
 int SetInstrumentClock();
 int SendSweepCommand(uint8_t output_type, uint16_t code_a, uint16_t code_b, uint16_t t1,
                      uint16_t t2);
+int SendOutputCommand(uint8_t output_type, uint16_t code);  // CMD_SET_OUTPUT
+int SendReplayCommand(uint8_t channel, uint16_t count);     // CMD_START_REPLAY; count 0: endless
 double FormatOutputValue(int16_t code, int output_type, char* destination);  // >= 32 bytes
 
 void ResetInstrumentRecords();

@@ -7,6 +7,8 @@
 
 ReceiverState receiver_state;
 LinkTransport current_transport;
+void (*frame_observer)(bool outgoing, const uint8_t* frame, int count,
+                       bool checksum_good) = nullptr;
 
 namespace {
 
@@ -15,9 +17,29 @@ constexpr uint8_t kReplyStart = 0x55;
 // A half-read frame survives this many consecutive empty polls; the next one drops it.
 constexpr uint32_t kEmptyPollLimit = 100;
 
+// The frame as it arrived; only complete frames get here, so the data store
+// holds all of it.
+void ShowReceivedFrame(uint8_t checksum, bool good) {
+  const ReceiverState& rx = receiver_state;
+  uint8_t frame[kFrameBufferSize + 6];
+  frame[0] = rx.start_byte;
+  frame[1] = rx.command;
+  frame[2] = rx.status;
+  frame[3] = static_cast<uint8_t>(rx.length >> 8);
+  frame[4] = static_cast<uint8_t>(rx.length & 0xFF);
+  const int length = rx.length < 0                  ? 0
+                     : rx.length > kFrameBufferSize ? kFrameBufferSize
+                                                    : rx.length;
+  std::memcpy(frame + 5, rx.data, static_cast<size_t>(length));
+  frame[5 + length] = checksum;
+  frame_observer(false, frame, length + 6, good);
+}
+
 void FinishFrame(uint8_t checksum) {
   ReceiverState& rx = receiver_state;
-  if (checksum != static_cast<uint8_t>(rx.checksum_sum + 1)) return;  // dropped silently
+  const bool good = checksum == static_cast<uint8_t>(rx.checksum_sum + 1);
+  if (frame_observer != nullptr) ShowReceivedFrame(checksum, good);
+  if (!good) return;  // dropped silently
   link_state.idle_polls = 0;
   if (rx.start_byte == kReplyStart) DispatchReply();
   link_state.pending[rx.command] = 0;
@@ -89,6 +111,7 @@ int SendFrame(uint8_t command, uint16_t length, const uint8_t* data) {
   uint8_t sum = 0;
   for (int i = 0; i < 5 + length; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
   frame[5 + length] = static_cast<uint8_t>(sum + 1);
+  if (frame_observer != nullptr) frame_observer(true, frame, length + 6, true);
   return transport.write(transport.context, frame, length + 6);
 }
 

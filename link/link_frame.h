@@ -44,6 +44,11 @@ extern LinkTransport current_transport;
 // Makes transport the current one. CloseTransport closes it and leaves none.
 void InstallTransport(const LinkTransport& transport);
 
+// Told of every frame written and of every received frame that reaches its
+// checksum byte (good or not), before it is handled. Null unless somebody
+// logs the traffic; the window never does.
+extern void (*frame_observer)(bool outgoing, const uint8_t* frame, int count, bool checksum_good);
+
 int SendFrame(uint8_t command, uint16_t length, const uint8_t* data);
 void ParseReceived();
 

@@ -12,45 +12,82 @@ bool ValidType(int type) {
   return type >= 0 && type < kOutputTypeCount;
 }
 
-std::string Format(const char* format, long first, long second, const char* unit) {
-  char text[200];
-  std::snprintf(text, sizeof text, format, static_cast<int>(first), static_cast<int>(second), unit);
-  return text;
+constexpr EntryProblem kPassed = {EntryFault::None, EntryField::OutputValue, 0, 0, "", -1};
+
+EntryProblem Problem(EntryFault fault, EntryField field, long min = 0, long max = 0,
+                     const char* unit = "", int output_type = -1) {
+  return {fault, field, min, max, unit, output_type};
 }
 
-std::string Format(const char* format, long first, long second) {
-  char text[200];
-  std::snprintf(text, sizeof text, format, static_cast<int>(first), static_cast<int>(second));
-  return text;
-}
-
-// A real-valued field: stores into *stored when valid, else returns its message.
-std::string CheckValue(const char* text, int type, const char* not_number, const char* range,
-                       double* stored) {
-  if (!IsNumericText(text)) return not_number;
+// A real-valued field: stores into *stored when valid.
+EntryProblem CheckValue(const char* text, int type, EntryField field, double* stored) {
+  if (!IsNumericText(text)) return Problem(EntryFault::NotNumber, field, 0, 0, "", type);
   const double x = std::atof(text);
   if (!InOutputRange(x, type)) {
     const OutputTypeInfo& info = output_types[type];
-    return Format(range, info.min, info.max, info.unit);
+    return Problem(EntryFault::OutOfRange, field, info.min, info.max, info.unit, type);
   }
   *stored = x;
-  return "";
+  return kPassed;
 }
 
-std::string CheckTime(const char* text, const char* not_number, const char* range,
-                      uint32_t* stored) {
-  if (!IsNumericText(text)) return not_number;
+EntryProblem CheckTime(const char* text, EntryField field, uint32_t* stored) {
+  if (!IsNumericText(text)) return Problem(EntryFault::NotNumber, field);
   const long n = EntryInteger(text);
-  if (n < 0 || n > kMaxSweepTime) return Format(range, 0, kMaxSweepTime);
+  if (n < 0 || n > kMaxSweepTime) return Problem(EntryFault::OutOfRange, field, 0, kMaxSweepTime);
   *stored = static_cast<uint32_t>(n);
-  return "";
+  return kPassed;
 }
 
-void Replace(std::string* message, std::string next) {
-  if (!next.empty()) *message = std::move(next);
+void Replace(EntryProblem* problem, const EntryProblem& next) {
+  if (next.fault != EntryFault::None) *problem = next;
+}
+
+struct FieldTexts {
+  const char* not_number;
+  const char* range;  // min, max and the unit, which a format without %s leaves out
+};
+
+FieldTexts TextsOf(EntryField field) {
+  switch (field) {
+    case EntryField::OutputValue:
+      return {"出力値を数字で入力してください。", "出力値は%d～%d%sの範囲で入力してください。"};
+    case EntryField::PointA:
+      return {"A点出力値を数字で入力してください。",
+              "A点出力値は%d～%d%sの範囲で入力してください。"};
+    case EntryField::PointB:
+      return {"B点出力値を数字で入力してください。",
+              "B点出力値は%d～%d%sの範囲で入力してください。"};
+    case EntryField::T1:
+      return {"T1を数字で入力してください。", "T1は%d～%dの範囲で入力してください。"};
+    case EntryField::T2:
+      return {"T2を数字で入力してください。", "T2は%d～%dの範囲で入力してください。"};
+    case EntryField::ReplayCount:
+      return {"繰り返し回数を数字で入力してください。",
+              "繰り返し回数は%d～%dの範囲で入力してください。"};
+  }
+  return {"", ""};
 }
 
 }  // namespace
+
+std::string EntryMessage(const EntryProblem& problem) {
+  switch (problem.fault) {
+    case EntryFault::None:
+      return "";
+    case EntryFault::BothTimesZero:
+      return "T1とT2のどちらかは0以外で入力してください。";
+    case EntryFault::NotNumber:
+      return TextsOf(problem.field).not_number;
+    case EntryFault::OutOfRange: {
+      char text[200];
+      std::snprintf(text, sizeof text, TextsOf(problem.field).range, static_cast<int>(problem.min),
+                    static_cast<int>(problem.max), problem.unit);
+      return text;
+    }
+  }
+  return "";
+}
 
 long EntryInteger(const char* text) {
   const char* p = text;
@@ -63,42 +100,37 @@ long EntryInteger(const char* text) {
   return negative ? -n : n;
 }
 
-std::string CheckOutputEntry(const char* text, int type, double* stored_value) {
-  if (!ValidType(type)) return "";
-  return CheckValue(text, type, "出力値を数字で入力してください。",
-                    "出力値は%d～%d%sの範囲で入力してください。", stored_value);
+EntryProblem CheckOutputEntry(const char* text, int type, double* stored_value) {
+  if (!ValidType(type)) return kPassed;
+  return CheckValue(text, type, EntryField::OutputValue, stored_value);
 }
 
-std::string CheckSweepEntries(const SweepEntryTexts& texts, int type, SweepSettings* sweep) {
-  if (!ValidType(type)) return "";
-  std::string message;
-  Replace(&message, CheckValue(texts.a, type, "A点出力値を数字で入力してください。",
-                               "A点出力値は%d～%d%sの範囲で入力してください。", &sweep->a));
-  Replace(&message, CheckValue(texts.b, type, "B点出力値を数字で入力してください。",
-                               "B点出力値は%d～%d%sの範囲で入力してください。", &sweep->b));
-  Replace(&message, CheckTime(texts.t1, "T1を数字で入力してください。",
-                              "T1は%d～%dの範囲で入力してください。", &sweep->t1));
-  Replace(&message, CheckTime(texts.t2, "T2を数字で入力してください。",
-                              "T2は%d～%dの範囲で入力してください。", &sweep->t2));
-  if (message.empty() && sweep->t1 == 0 && sweep->t2 == 0) {
-    message = "T1とT2のどちらかは0以外で入力してください。";
+EntryProblem CheckSweepEntries(const SweepEntryTexts& texts, int type, SweepSettings* sweep) {
+  if (!ValidType(type)) return kPassed;
+  EntryProblem problem = kPassed;
+  Replace(&problem, CheckValue(texts.a, type, EntryField::PointA, &sweep->a));
+  Replace(&problem, CheckValue(texts.b, type, EntryField::PointB, &sweep->b));
+  Replace(&problem, CheckTime(texts.t1, EntryField::T1, &sweep->t1));
+  Replace(&problem, CheckTime(texts.t2, EntryField::T2, &sweep->t2));
+  if (problem.fault == EntryFault::None && sweep->t1 == 0 && sweep->t2 == 0) {
+    problem = Problem(EntryFault::BothTimesZero, EntryField::T2);
   }
-  return message;
+  return problem;
 }
 
-std::string CheckReplayCount(const char* text, bool endless, uint32_t* stored_count,
-                             uint16_t* count) {
+EntryProblem CheckReplayCount(const char* text, bool endless, uint32_t* stored_count,
+                              uint16_t* count) {
   *count = 0;
-  if (endless) return "";
-  if (!IsNumericText(text)) return "繰り返し回数を数字で入力してください。";
+  if (endless) return kPassed;
+  if (!IsNumericText(text)) return Problem(EntryFault::NotNumber, EntryField::ReplayCount);
   const long n = EntryInteger(text);
   if (n < kMinReplayCount || n > kMaxReplayCount) {
-    return Format("繰り返し回数は%d～%dの範囲で入力してください。", kMinReplayCount,
-                  kMaxReplayCount);
+    return Problem(EntryFault::OutOfRange, EntryField::ReplayCount, kMinReplayCount,
+                   kMaxReplayCount);
   }
   *stored_count = static_cast<uint32_t>(n);
   *count = static_cast<uint16_t>(n);
-  return "";
+  return kPassed;
 }
 
 bool TakeRealtimeValue(const char* text, int type, double* stored_value, bool* resend) {
@@ -114,13 +146,13 @@ bool TakeRealtimeValue(const char* text, int type, double* stored_value, bool* r
 void CaptureOutputTexts(const char* value_text, const SweepEntryTexts& sweep_texts, int type,
                         OutputSettings* settings) {
   if (!ValidType(type)) return;
-  // Only the storing matters here; the messages are dropped.
+  // Only the storing matters here; the problems are dropped.
   CheckOutputEntry(value_text, type, &settings->output_value[type]);
   SweepSettings& sweep = settings->sweep[type];
-  CheckValue(sweep_texts.a, type, "", "", &sweep.a);
-  CheckValue(sweep_texts.b, type, "", "", &sweep.b);
-  CheckTime(sweep_texts.t1, "", "", &sweep.t1);
-  CheckTime(sweep_texts.t2, "", "", &sweep.t2);
+  CheckValue(sweep_texts.a, type, EntryField::PointA, &sweep.a);
+  CheckValue(sweep_texts.b, type, EntryField::PointB, &sweep.b);
+  CheckTime(sweep_texts.t1, EntryField::T1, &sweep.t1);
+  CheckTime(sweep_texts.t2, EntryField::T2, &sweep.t2);
 }
 
 void CaptureReplayCount(const char* text, uint32_t* stored_count) {

@@ -26,9 +26,7 @@ constexpr UINT kLiveValuePeriodMs = 500;
 constexpr UINT kRealtimePeriodMs = 100;
 
 void SendOutputCode(int type, int code) {
-  const uint8_t data[3] = {static_cast<uint8_t>(type), static_cast<uint8_t>((code >> 8) & 0xFF),
-                           static_cast<uint8_t>(code & 0xFF)};
-  SendCommandAndWait(CMD_SET_OUTPUT, sizeof data, data);
+  SendOutputCommand(static_cast<uint8_t>(type), static_cast<uint16_t>(code));
 }
 
 void SetNumberText(HWND control, uint32_t value) {
@@ -90,7 +88,7 @@ void SetOutputValue(HWND window) {
   const int type = output_settings.output_type;
   double& stored = output_settings.output_value[type];
   const std::string text = GetControlText(main_window->value_box);
-  const std::string message = CheckOutputEntry(text.c_str(), type, &stored);
+  const std::string message = EntryMessage(CheckOutputEntry(text.c_str(), type, &stored));
   if (!message.empty()) {
     ShowWarning(window, message.c_str(), "エラー");
     return;

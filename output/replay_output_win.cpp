@@ -24,16 +24,14 @@ void StartReplay(HWND window) {
   TakeChannelSelection();
   const std::string text = GetControlText(main_window->count_box);
   uint16_t count = 0;
-  const std::string message = CheckReplayCount(text.c_str(), output_settings.replay_endless,
-                                               &output_settings.replay_count, &count);
+  const std::string message = EntryMessage(CheckReplayCount(
+      text.c_str(), output_settings.replay_endless, &output_settings.replay_count, &count));
   if (!message.empty()) {
     ShowWarning(window, message.c_str(), "エラー");
     return;
   }
   StopRealtimeOutput();
-  const uint8_t data[3] = {static_cast<uint8_t>(output_settings.replay_channel),
-                           static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count & 0xFF)};
-  SendCommandAndWait(CMD_START_REPLAY, sizeof data, data);
+  SendReplayCommand(static_cast<uint8_t>(output_settings.replay_channel), count);
 }
 
 void StopReplay() {

@@ -19,7 +19,7 @@ void StartSweep(HWND window) {
   const std::string t1 = GetControlText(w->sweep_boxes[2]);
   const std::string t2 = GetControlText(w->sweep_boxes[3]);
   const std::string message =
-      CheckSweepEntries({a.c_str(), b.c_str(), t1.c_str(), t2.c_str()}, type, &sweep);
+      EntryMessage(CheckSweepEntries({a.c_str(), b.c_str(), t1.c_str(), t2.c_str()}, type, &sweep));
   if (!message.empty()) {
     ShowWarning(window, message.c_str(), "エラー");
     return;

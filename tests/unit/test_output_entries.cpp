@@ -15,6 +15,19 @@ std::string Stepped(const char* box, int type, int step, int delta, double store
   return ValueToText(x, type);
 }
 
+// The pages' messages for each check.
+std::string OutputMessage(const char* text, int type, double* stored) {
+  return EntryMessage(CheckOutputEntry(text, type, stored));
+}
+
+std::string SweepMessage(const SweepEntryTexts& texts, int type, SweepSettings* sweep) {
+  return EntryMessage(CheckSweepEntries(texts, type, sweep));
+}
+
+std::string ReplayMessage(const char* text, bool endless, uint32_t* stored, uint16_t* count) {
+  return EntryMessage(CheckReplayCount(text, endless, stored, count));
+}
+
 SweepSettings DefaultSweep() {
   return SweepSettings{-100.0, 100.0, 500, 500};
 }
@@ -56,18 +69,18 @@ TEST(StepRule, HeldArrowAndInvalidBoxes) {
 
 TEST(SetEntry, MessagesAndStoring) {
   double stored = 7.0;
-  EXPECT_EQ(CheckOutputEntry("abc", 0, &stored), "出力値を数字で入力してください。");
-  EXPECT_EQ(CheckOutputEntry("20.5", 2, &stored), "出力値は0～20mAの範囲で入力してください。");
+  EXPECT_EQ(OutputMessage("abc", 0, &stored), "出力値を数字で入力してください。");
+  EXPECT_EQ(OutputMessage("20.5", 2, &stored), "出力値は0～20mAの範囲で入力してください。");
   EXPECT_EQ(stored, 7.0);
-  EXPECT_EQ(CheckOutputEntry("-10", 1, &stored), "");
+  EXPECT_EQ(OutputMessage("-10", 1, &stored), "");
   EXPECT_EQ(stored, -10.0);
-  EXPECT_EQ(CheckOutputEntry("", 1, &stored), "");
+  EXPECT_EQ(OutputMessage("", 1, &stored), "");
   EXPECT_EQ(stored, 0.0);
 }
 
 TEST(SweepEntries, ValidEntriesAreAllStored) {
   SweepSettings sweep{0, 0, 1, 1};
-  EXPECT_EQ(CheckSweepEntries({"4", "20", "100", "0"}, 2, &sweep), "");
+  EXPECT_EQ(SweepMessage({"4", "20", "100", "0"}, 2, &sweep), "");
   EXPECT_EQ(sweep.a, 4.0);
   EXPECT_EQ(sweep.b, 20.0);
   EXPECT_EQ(sweep.t1, 100u);
@@ -76,7 +89,7 @@ TEST(SweepEntries, ValidEntriesAreAllStored) {
 
 TEST(SweepEntries, LastFailingFieldWinsAndPassingFieldsAreStored) {
   SweepSettings sweep = DefaultSweep();
-  EXPECT_EQ(CheckSweepEntries({"x", "50", "60001", "7"}, 0, &sweep),
+  EXPECT_EQ(SweepMessage({"x", "50", "60001", "7"}, 0, &sweep),
             "T1は0～60000の範囲で入力してください。");
   EXPECT_EQ(sweep.a, -100.0);
   EXPECT_EQ(sweep.b, 50.0);
@@ -84,23 +97,23 @@ TEST(SweepEntries, LastFailingFieldWinsAndPassingFieldsAreStored) {
   EXPECT_EQ(sweep.t2, 7u);
 
   sweep = DefaultSweep();
-  EXPECT_EQ(CheckSweepEntries({"200", "1.2.3", "10", "-1"}, 0, &sweep),
+  EXPECT_EQ(SweepMessage({"200", "1.2.3", "10", "-1"}, 0, &sweep),
             "T2は0～60000の範囲で入力してください。");
-  EXPECT_EQ(CheckSweepEntries({"200", "1.2.3", "10", "5"}, 0, &sweep),
+  EXPECT_EQ(SweepMessage({"200", "1.2.3", "10", "5"}, 0, &sweep),
             "B点出力値を数字で入力してください。");
-  EXPECT_EQ(CheckSweepEntries({"200", "0", "10", "5"}, 1, &sweep),
+  EXPECT_EQ(SweepMessage({"200", "0", "10", "5"}, 1, &sweep),
             "A点出力値は-10～10Vの範囲で入力してください。");
-  EXPECT_EQ(CheckSweepEntries({"1", "0", "1a", "5"}, 1, &sweep), "T1を数字で入力してください。");
+  EXPECT_EQ(SweepMessage({"1", "0", "1a", "5"}, 1, &sweep), "T1を数字で入力してください。");
 }
 
 TEST(SweepEntries, BothTimesZeroIsRejectedButStored) {
   SweepSettings sweep = DefaultSweep();
-  EXPECT_EQ(CheckSweepEntries({"-100", "100", "", "0"}, 0, &sweep),
+  EXPECT_EQ(SweepMessage({"-100", "100", "", "0"}, 0, &sweep),
             "T1とT2のどちらかは0以外で入力してください。");
   EXPECT_EQ(sweep.t1, 0u);
   EXPECT_EQ(sweep.t2, 0u);
   // A field error takes precedence over the both-zero rule.
-  EXPECT_EQ(CheckSweepEntries({"-101", "100", "0", "0"}, 0, &sweep),
+  EXPECT_EQ(SweepMessage({"-101", "100", "0", "0"}, 0, &sweep),
             "A点出力値は-100～100mVの範囲で入力してください。");
 }
 
@@ -108,18 +121,17 @@ TEST(ReplayCount, RangeAndEndless) {
   const std::string range = "繰り返し回数は1～65535の範囲で入力してください。";
   uint32_t stored = 3;
   uint16_t count = 99;
-  EXPECT_EQ(CheckReplayCount("0", false, &stored, &count), range);
-  EXPECT_EQ(CheckReplayCount("", false, &stored, &count), range);
-  EXPECT_EQ(CheckReplayCount("65536", false, &stored, &count), range);
-  EXPECT_EQ(CheckReplayCount("99999999999999999999", false, &stored, &count), range);
-  EXPECT_EQ(CheckReplayCount("1x", false, &stored, &count),
-            "繰り返し回数を数字で入力してください。");
+  EXPECT_EQ(ReplayMessage("0", false, &stored, &count), range);
+  EXPECT_EQ(ReplayMessage("", false, &stored, &count), range);
+  EXPECT_EQ(ReplayMessage("65536", false, &stored, &count), range);
+  EXPECT_EQ(ReplayMessage("99999999999999999999", false, &stored, &count), range);
+  EXPECT_EQ(ReplayMessage("1x", false, &stored, &count), "繰り返し回数を数字で入力してください。");
   EXPECT_EQ(stored, 3u);
-  EXPECT_EQ(CheckReplayCount("65535", false, &stored, &count), "");
+  EXPECT_EQ(ReplayMessage("65535", false, &stored, &count), "");
   EXPECT_EQ(count, 65535);
   EXPECT_EQ(stored, 65535u);
   // Endless never reads the box and sends 0.
-  EXPECT_EQ(CheckReplayCount("junk", true, &stored, &count), "");
+  EXPECT_EQ(ReplayMessage("junk", true, &stored, &count), "");
   EXPECT_EQ(count, 0);
   EXPECT_EQ(stored, 65535u);
 }
