@@ -3,7 +3,6 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
-#include <setupapi.h>
 
 #include <cstdio>
 #include <string>
@@ -12,47 +11,17 @@
 #include "resources/resource_ids.h"
 #include "settings/config_file.h"
 #include "settings/port_choice.h"
+#include "settings/port_enumeration_win.h"
 #include "settings/settings_records.h"
 #include "shell/main_window_win.h"
 
 namespace {
-
-// The serial port device interface class.
-const GUID kComPortInterface = {
-    0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
 const int kSerialRow[] = {IDC_CONN_PORT_LABEL, IDC_CONN_PORT_LIST};
 const int kTcpRows[] = {IDC_CONN_IP_LABEL, IDC_CONN_IP, IDC_CONN_TCP_PORT_LABEL, IDC_CONN_TCP_PORT};
 
 LRESULT Send(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam) {
   return SendDlgItemMessageW(dialog, id, message, wparam, lparam);
-}
-
-// "PortName" of every present serial device, in the order the system gives.
-std::vector<std::string> EnumeratePortNames() {
-  std::vector<std::string> names;
-  HDEVINFO devices = SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr,
-                                          DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (devices == INVALID_HANDLE_VALUE) return names;
-  SP_DEVINFO_DATA device;
-  device.cbSize = sizeof device;
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-    HKEY key =
-        SetupDiOpenDevRegKey(devices, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
-    if (key == INVALID_HANDLE_VALUE) continue;
-    wchar_t name[128];
-    DWORD type = 0;
-    DWORD bytes = sizeof name - sizeof name[0];  // room left for the terminator
-    if (RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(name), &bytes) ==
-            ERROR_SUCCESS &&
-        type == REG_SZ) {
-      name[bytes / sizeof name[0]] = L'\0';
-      names.push_back(Narrow(name));
-    }
-    RegCloseKey(key);
-  }
-  SetupDiDestroyDeviceInfoList(devices);
-  return names;
 }
 
 void ShowRowsForMethod(HWND dialog) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "shell/wide_text.h"  // UI texts are UTF-8 in the code, shown through the W functions
+
 constexpr int kPageCount = 3;
 constexpr int kPageSlots = 50;
 
@@ -54,9 +56,6 @@ extern MainWindowRecord* main_window;
 
 int Scale(int layout_value);  // layout units to pixels at screen_dpi
 
-// UI texts are kept in UTF-8 in the code and shown through the W functions.
-std::wstring Widen(const char* utf8);
-std::string Narrow(const wchar_t* text);
 std::string GetControlText(HWND control);  // at most 99 characters
 void SetControlText(HWND control, const char* utf8);
 void ShowWarning(HWND owner, const char* text, const char* caption);
