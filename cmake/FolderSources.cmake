@@ -1,16 +1,36 @@
 # Every folder of the program splits its sources the same way: *_win.cpp is
 # the Win32 layer (Windows build only), *_posix.cpp the POSIX layer (other
-# builds only), everything else is portable core.
+# builds only), everything else is portable core. The targets default to the
+# program's libraries; a folder with its own (the command-line client) names
+# them, and EXCLUDE keeps files such as an entry point out of all three.
 function(add_folder_sources)
+  cmake_parse_arguments(ARG "" "CORE;WIN;POSIX" "EXCLUDE" ${ARGN})
+  if(NOT ARG_CORE)
+    set(ARG_CORE sola_core)
+  endif()
+  if(NOT ARG_WIN)
+    set(ARG_WIN sola_win)
+  endif()
+  if(NOT ARG_POSIX)
+    set(ARG_POSIX sola_posix)
+  endif()
+  list(APPEND ARG_EXCLUDE program_entry_win.cpp)
+  set(excluded "")
+  foreach(name ${ARG_EXCLUDE})
+    list(APPEND excluded ${CMAKE_CURRENT_SOURCE_DIR}/${name})
+  endforeach()
+
   file(GLOB portable_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   list(FILTER portable_sources EXCLUDE REGEX "_(win|posix)\\.cpp$")
-  target_sources(sola_core PRIVATE ${portable_sources})
+  list(REMOVE_ITEM portable_sources ${excluded})
+  target_sources(${ARG_CORE} PRIVATE ${portable_sources})
   if(WIN32)
     file(GLOB win_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_win.cpp)
-    list(FILTER win_sources EXCLUDE REGEX "program_entry_win\\.cpp$")
-    target_sources(sola_win PRIVATE ${win_sources})
-  elseif(TARGET sola_posix)
+    list(REMOVE_ITEM win_sources ${excluded})
+    target_sources(${ARG_WIN} PRIVATE ${win_sources})
+  elseif(TARGET ${ARG_POSIX})
     file(GLOB posix_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_posix.cpp)
-    target_sources(sola_posix PRIVATE ${posix_sources})
+    list(REMOVE_ITEM posix_sources ${excluded})
+    target_sources(${ARG_POSIX} PRIVATE ${posix_sources})
   endif()
 endfunction()
