@@ -5,6 +5,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev clang-format libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xauth x11-utils socat fonts-ipafont-gothic imagemagick python3
+  libcli11-dev nlohmann-json3-dev libserialport-dev pkg-config libfccp-dev hyperfine
 )
 missing=()
 for p in "${packages[@]}"; do

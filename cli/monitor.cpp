@@ -1,0 +1,112 @@
+#include "cli/monitor.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "cli/cli_platform.h"
+#include "cli/session.h"
+#include "cli/time_texts.h"
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/link_frame.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kPollStep = std::chrono::milliseconds(10);
+constexpr auto kRetryPeriod = std::chrono::seconds(1);
+
+struct MonitorRun {
+  LineSink* out;
+  OutputFormat format;
+  long limit;  // 0: none
+  long written;
+};
+MonitorRun run;
+
+bool LimitReached() {
+  return run.limit > 0 && run.written >= run.limit;
+}
+
+void ShowRecord(const char*, int output_type, int mode) {
+  if (LimitReached()) return;
+  const uint8_t* d = FindReplyRecord(CMD_GET_OUTPUT)->data;
+  const int16_t code = static_cast<int16_t>(static_cast<uint16_t>(d[2] << 8 | d[3]));
+  WriteLine(run.out,
+            RecordLine(MakeLiveRecord(LocalTimestampNow(), code, output_type, mode), run.format));
+  ++run.written;
+}
+
+void Event(const char* event) {
+  const std::string time = LocalTimestampNow();
+  if (run.format == OutputFormat::Json) {
+    WriteLine(run.out, EventLine(time, event, true));
+  } else {
+    std::fprintf(stderr, "%s\n", EventLine(time, event, false).c_str());
+    std::fflush(stderr);
+  }
+}
+
+// The first slot of the schedule start + k * period that lies after now.
+Clock::time_point NextSlot(Clock::time_point start, Clock::duration period, Clock::time_point now) {
+  return start + ((now - start) / period + 1) * period;
+}
+
+// Tries a new connection about every second until one works (true), or until
+// Ctrl+C or the end of the duration (false).
+bool Reconnect(const LinkAddress& address, Clock::time_point end, bool verbose) {
+  Clock::time_point attempt = Clock::now() + kRetryPeriod;
+  for (;;) {
+    while (Clock::now() < attempt) {
+      if (Interrupted() || Clock::now() >= end) return false;
+      std::this_thread::sleep_for(kPollStep);
+    }
+    const Outcome opened = OpenSession(address);
+    if (opened.ok()) return true;
+    if (verbose) std::fprintf(stderr, "reconnect: %s\n", opened.message.c_str());
+    attempt = std::max(attempt + kRetryPeriod, Clock::now());
+  }
+}
+
+}  // namespace
+
+Outcome RunMonitor(const MonitorOptions& options, const LinkAddress& address, OutputFormat format,
+                   bool verbose, LineSink* out) {
+  run = {out, format, options.count, 0};
+  const Clock::duration interval = std::chrono::milliseconds(options.interval_ms);
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point end = options.duration_s > 0
+                                    ? start + std::chrono::duration_cast<Clock::duration>(
+                                                  std::chrono::duration<double>(options.duration_s))
+                                    : Clock::time_point::max();
+  Clock::time_point next_sample = start;
+
+  void (*saved)(const char*, int, int) = show_live_report;
+  show_live_report = ShowRecord;
+  Outcome result;
+  while (!Interrupted() && !LimitReached() && Clock::now() < end) {
+    if (Clock::now() >= next_sample) {
+      // As the window's live-value timer: no wait for the reply, which the
+      // polls below pick up.
+      if (!link_state.link_lost) SendFrame(CMD_GET_OUTPUT, 0, nullptr);
+      next_sample = NextSlot(start, interval, Clock::now());
+    }
+    // Ticks skip what a slow moment missed, as the window's timer does.
+    std::this_thread::sleep_until(std::min(NextSlot(start, kPollStep, Clock::now()), end));
+    if (PollLink() == 0) continue;
+
+    Event("link_lost");
+    DropSession();
+    if (!options.reconnect) {
+      result = Failure(kExitLinkLost, "the link was lost: no valid frame for more than 10 s");
+      break;
+    }
+    if (!Reconnect(address, end, verbose)) break;
+    Event("reconnected");
+    next_sample = NextSlot(start, interval, Clock::now());
+  }
+  show_live_report = saved;
+  return result;
+}

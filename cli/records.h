@@ -1,0 +1,54 @@
+// What the commands print: live records, link events, results, errors and
+// the port list, as text, CSV or one JSON object per line.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+
+struct LiveRecord {
+  std::string time;  // when the report arrived
+  int output_type;
+  int mode;
+  bool has_value;  // false for an output type the table does not know
+  double value;
+  std::string text;  // as the window shows it
+  std::string unit;
+};
+
+// From a live report's instrument code, through the link's own formatting.
+LiveRecord MakeLiveRecord(std::string time, int16_t code, int output_type, int mode);
+
+const char* ModeName(int mode);       // "normal", "replay", "sweep", or "unknown"
+extern const char* const kCsvHeader;  // "time,value,unit,type,mode"
+
+std::string RecordLine(const LiveRecord& record, OutputFormat format);
+// JSON: {"time":...,"event":"link_lost"}; text and CSV: "TIME link_lost".
+std::string EventLine(const std::string& time, const char* event, bool json);
+std::string ErrorJson(int code, const std::string& message);
+
+// A byte string from the instrument, safe to print: other than printable
+// ASCII is shown as \xNN.
+std::string PrintableText(const char* bytes, size_t count);
+
+struct SerialPortInfo {
+  std::string port;         // /dev/ttyUSB0 or COM3
+  std::string by_id;        // the stable /dev/serial/by-id path, or empty
+  std::string usb_id;       // "0403:6001", or empty
+  std::string serial;       // the USB serial number, or empty
+  std::string description;  // or empty
+};
+std::string PortLine(const SerialPortInfo& port, bool json);
+
+// A line stream: stdout or a file, each line flushed at once, so a crash
+// loses at most the line being written.
+struct LineSink {
+  FILE* file = stdout;
+  bool own_file = false;
+};
+void WriteLine(LineSink* sink, const std::string& line);
+// Appends to path; true with *is_empty when it is new or empty.
+bool OpenAppending(const std::string& path, LineSink* sink, bool* is_empty, std::string* reason);
+void CloseSink(LineSink* sink);

@@ -1,0 +1,222 @@
+// The command-line client's portable parts: what it accepts, what it
+// refuses with which message, and how it prints.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/command_checks.h"
+#include "cli/command_line.h"
+#include "cli/link_address.h"
+#include "cli/records.h"
+#include "cli/script.h"
+#include "cli/time_texts.h"
+
+namespace {
+
+// A script line's words, through the parser and the checks: "" when accepted.
+std::string Checked(const std::vector<std::string>& words, Command* command) {
+  Outcome o = ParseScriptWords(words, command);
+  if (o.ok()) o = PrepareCommand(command, false);
+  EXPECT_TRUE(o.ok() || o.code == kExitUsage) << o.code;
+  return o.message;
+}
+
+}  // namespace
+
+TEST(CliLink, Forms) {
+  struct Case {
+    const char* text;
+    bool com_ports;
+    const char* shown;  // null: refused
+  } cases[] = {
+      {"tcp://127.0.0.1", false, "tcp://127.0.0.1:10101"},
+      {"tcp://localhost:2000", true, "tcp://localhost:2000"},
+      {"/dev/serial/by-id/usb-x", false, "/dev/serial/by-id/usb-x"},
+      {"com7", true, "COM7"},
+      {"COM3", false, nullptr},
+      {"/dev/ttyUSB0", true, nullptr},
+      {"tcp://host:0", false, nullptr},
+      {"tcp://host:65536", false, nullptr},
+      {"tcp://:2000", false, nullptr},
+      {"tcp://[::1]:2000", false, nullptr},
+      {"COM256", true, nullptr},
+      {"", false, nullptr},
+  };
+  for (const Case& c : cases) {
+    LinkAddress address;
+    std::string error;
+    const bool ok = ParseLinkAddress(c.text, c.com_ports, &address, &error);
+    EXPECT_EQ(ok, c.shown != nullptr) << c.text;
+    EXPECT_EQ(ok              ? LinkAddressText(address)
+              : error.empty() ? ""
+                              : "refused",
+              c.shown != nullptr ? c.shown : "refused")
+        << c.text;
+  }
+}
+
+TEST(CliInput, RefusedWithTheirMessages) {
+  struct Case {
+    std::vector<std::string> words;
+    const char* message;
+  } cases[] = {
+      {{"set", "20.5", "--type", "ma"}, "20.5 is outside 0 to 20 mA (type 2)"},
+      {{"set", "-100.5", "--type", "0"}, "-100.5 is outside -100 to 100 mV (type 0)"},
+      {{"set", "x", "--type", "2"}, "x is not a number"},
+      {{"set", "1e3", "--type", "v"}, "1e3 is not a number"},
+      {{"set", "", "--type", "v"}, "'' is not a number"},
+      {{"set", "-", "--type", "v"}, "'-' is not a number"},
+      {{"set", "1", "--type", "4"}, "--type 4 is not an output type (0-3, mv, v, ma or ma-ext)"},
+      {{"sweep", "--type", "mv", "--from", "-100", "--to", "100", "--t1", "0ms", "--t2", "0s"},
+       "--t1 and --t2 are both 0: at least one of them must be longer"},
+      {{"sweep", "--type", "v", "--from", "x", "--to", "11", "--t1", "1s", "--t2", "1s"},
+       "--to 11 is outside -10 to 10 V (type 1)"},
+      {{"sweep", "--type", "v", "--from", "0", "--to", "1", "--t1", "601s", "--t2", "1s"},
+       "--t1 601s is outside 0 to 600 s"},
+      {{"sweep", "--type", "v", "--from", "0", "--to", "1", "--t1", "15ms", "--t2", "1s"},
+       "--t1 15ms is not a duration: a whole number of 10 ms with its unit, such as 250ms or 5s"},
+      {{"replay", "--channel", "AI6", "--count", "1"},
+       "--channel AI6 is not a channel (AI1 to AI5)"},
+      {{"replay", "--channel", "AI1", "--count", "0"}, "--count 0 is outside 1 to 65535"},
+      {{"replay", "--channel", "AI1", "--count", "65536"}, "--count 65536 is outside 1 to 65535"},
+      {{"replay", "--channel", "AI1", "--count", "2.5"}, "--count 2.5 is not a whole number"},
+      {{"replay", "--channel", "AI1"}, "replay needs exactly one of --count N and --endless"},
+      {{"replay", "--stop", "--endless"}, "replay --stop takes no --channel, --count or --endless"},
+      {{"clock", "--set", "2024-02-30T00:00:00"},
+       "2024-02-30T00:00:00 is not a time of the instrument's clock: YYYY-MM-DDTHH:MM:SS, a real "
+       "date from 2000 to 2255"},
+      {{"clock", "2024-01-01T00:00:00"}, "clock TIME needs --set"},
+      {{"monitor", "--interval", "5"},
+       "--interval 5 is not a number of milliseconds from 10 to 3600000"},
+      {{"monitor", "--count", "0"}, "--count 0 is not a number of records (1 or more)"},
+      {{"monitor", "--duration", "-1"}, "--duration -1 is not a number of seconds above 0"},
+      {{"sleep", "1.5"}, "sleep 1.5 is not a number of milliseconds from 0 to 86400000"},
+      {{"set", "5"}, "--type is required"},
+      {{"run", "x"},
+       "'run' is not a command of a script (identify, get, set, off, sweep, replay, clock, "
+       "monitor, sleep)"},
+  };
+  for (const Case& c : cases) {
+    Command command;
+    EXPECT_EQ(Checked(c.words, &command), c.message) << c.words[0] << " " << c.words.size();
+  }
+}
+
+TEST(CliInput, AcceptedCommandsCarryTheirValues) {
+  Command c;
+  ASSERT_EQ(Checked({"set", "-5", "--type", "MV"}, &c), "");
+  EXPECT_EQ(c.kind, CommandKind::Set);
+  EXPECT_EQ(c.output_type, 0);
+  EXPECT_EQ(c.value, -5.0);
+
+  ASSERT_EQ(
+      Checked({"sweep", "--type", "ma", "--from", "4", "--to", "20", "--t1", "1.5s", "--t2", "0ms"},
+              &c),
+      "");
+  EXPECT_EQ(c.output_type, 2);
+  EXPECT_EQ(c.sweep.a, 4.0);
+  EXPECT_EQ(c.sweep.t1, 150u);
+  EXPECT_EQ(c.sweep.t2, 0u);
+
+  ASSERT_EQ(Checked({"replay", "--channel", "ai3", "--count", "10"}, &c), "");
+  EXPECT_EQ(c.channel, 2);
+  EXPECT_EQ(c.replay_count, 10);
+  ASSERT_EQ(Checked({"replay", "--channel", "AI1", "--endless"}, &c), "");
+  EXPECT_EQ(c.replay_count, 0);
+  ASSERT_EQ(Checked({"replay", "--stop"}, &c), "");
+  EXPECT_EQ(c.kind, CommandKind::ReplayStop);
+
+  ASSERT_EQ(Checked({"clock", "--set", "2026-12-06T03:04:05"}, &c), "");
+  EXPECT_EQ(c.kind, CommandKind::ClockSet);
+  EXPECT_EQ(ClockText(c.clock_time), "2026-12-06T03:04:05");
+  ASSERT_EQ(Checked({"off"}, &c), "");
+  EXPECT_EQ(c.output_type, -1);
+
+  ASSERT_EQ(Checked({"monitor", "--interval", "250", "--count", "3", "--duration", "0.5"}, &c), "");
+  EXPECT_EQ(c.monitor.interval_ms, 250u);
+  EXPECT_EQ(c.monitor.count, 3);
+  EXPECT_EQ(c.monitor.duration_s, 0.5);
+}
+
+TEST(CliInput, GlobalOptionsComeBeforeTheCommand) {
+  const char* good[] = {"rv-sola62-cli", "--json", "-c", "tcp://127.0.0.1:1", "get"};
+  ParsedCommandLine parsed = ParseCommandLine(5, good);
+  EXPECT_TRUE(parsed.outcome.ok());
+  EXPECT_TRUE(parsed.globals.json);
+  EXPECT_EQ(parsed.globals.connect, "tcp://127.0.0.1:1");
+  const char* late[] = {"rv-sola62-cli", "get", "--json"};
+  EXPECT_EQ(ParseCommandLine(3, late).outcome.code, kExitUsage);
+  const char* help[] = {"rv-sola62-cli", "sweep", "--help"};
+  parsed = ParseCommandLine(3, help);
+  EXPECT_TRUE(parsed.help_shown);
+  EXPECT_NE(parsed.help.find("--t1"), std::string::npos);
+}
+
+TEST(CliTexts, Durations) {
+  struct Case {
+    const char* text;
+    long units;  // -1: refused
+  } cases[] = {{"250ms", 25},  {"5s", 500}, {"1.5s", 150}, {"0.01s", 1}, {"600s", 60000},
+               {"0ms", 0},     {"0s", 0},   {"15ms", -1},  {"5", -1},    {"1.5ms", -1},
+               {"0.015s", -1}, {"-5s", -1}, {"s", -1},     {"1.s", -1},  {"5 s", -1}};
+  for (const Case& c : cases) {
+    long units = -1;
+    const bool ok = ParseSweepDuration(c.text, &units);
+    EXPECT_EQ(ok ? units : -1, c.units) << c.text;
+  }
+}
+
+TEST(CliTexts, ClockAndTimestamps) {
+  ClockFields clock{};
+  EXPECT_TRUE(ParseClockText("2024-02-29T23:59:59", &clock));
+  EXPECT_EQ(ClockText(clock), "2024-02-29T23:59:59");
+  for (const char* bad : {"2023-02-29T00:00:00", "1999-12-31T23:59:59", "2256-01-01T00:00:00",
+                          "2024-01-01 00:00:00", "2024-1-01T00:00:00", "2024-01-01T24:00:00"}) {
+    EXPECT_FALSE(ParseClockText(bad, &clock)) << bad;
+  }
+  std::tm local{};
+  local.tm_year = 124;
+  local.tm_mon = 2;
+  local.tm_mday = 5;
+  local.tm_hour = 14;
+  local.tm_min = 7;
+  local.tm_sec = 9;
+  EXPECT_EQ(TimestampText(local, 42, 9 * 3600), "2024-03-05T14:07:09.042+09:00");
+  EXPECT_EQ(TimestampText(local, 999, -(3 * 3600 + 30 * 60)), "2024-03-05T14:07:09.999-03:30");
+  EXPECT_EQ(TimestampText(local, 0, 0), "2024-03-05T14:07:09.000+00:00");
+  // Now, in whatever zone the test runs: the shape, with its offset.
+  const std::string now = LocalTimestampNow();
+  ASSERT_EQ(now.size(), 29u) << now;
+  EXPECT_TRUE(now[23] == '+' || now[23] == '-') << now;
+}
+
+TEST(CliTexts, ScriptLines) {
+  const std::vector<ScriptLine> lines =
+      SplitScript("# a comment\r\n\nset 4 --type ma # why\r\n\t sleep\t10 \n  \noff");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].number, 3);
+  EXPECT_EQ(lines[0].words, (std::vector<std::string>{"set", "4", "--type", "ma"}));
+  EXPECT_EQ(lines[1].number, 4);
+  EXPECT_EQ(lines[1].words, (std::vector<std::string>{"sleep", "10"}));
+  EXPECT_EQ(lines[2].number, 6);
+}
+
+TEST(CliRecords, EachFormat) {
+  const LiveRecord r = MakeLiveRecord("2024-03-05T14:07:09.042+09:00", 16384, 1, 2);
+  EXPECT_EQ(RecordLine(r, OutputFormat::Text),
+            "2024-03-05T14:07:09.042+09:00  5.000 V  type 1  sweep");
+  EXPECT_EQ(RecordLine(r, OutputFormat::Csv), "2024-03-05T14:07:09.042+09:00,5.000,V,1,sweep");
+  const auto json = nlohmann::json::parse(RecordLine(r, OutputFormat::Json));
+  EXPECT_NEAR(json["value"].get<double>(), 5.0, 0.001);
+  EXPECT_EQ(json["text"], "5.000");
+  EXPECT_EQ(json["type"], 1);
+  EXPECT_EQ(json["mode"], "sweep");
+  // A type the table does not know has no value, rather than a made-up 0.
+  const auto unknown =
+      nlohmann::json::parse(RecordLine(MakeLiveRecord("t", 5, 7, 9), OutputFormat::Json));
+  EXPECT_TRUE(unknown["value"].is_null());
+  EXPECT_EQ(unknown["text"], "-");
+  EXPECT_EQ(unknown["mode"], "unknown");
+  EXPECT_EQ(nlohmann::json::parse(ErrorJson(2, "bad"))["error"]["code"], 2);
+  EXPECT_EQ(PrintableText("RS62\x01\"\\x", 8), "RS62\\x01\"\\x5Cx");
+}
