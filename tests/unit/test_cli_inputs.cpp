@@ -102,42 +102,6 @@ TEST(CliInput, RefusedWithTheirMessages) {
   }
 }
 
-TEST(CliInput, AcceptedCommandsCarryTheirValues) {
-  Command c;
-  ASSERT_EQ(Checked({"set", "-5", "--type", "MV"}, &c), "");
-  EXPECT_EQ(c.kind, CommandKind::Set);
-  EXPECT_EQ(c.output_type, 0);
-  EXPECT_EQ(c.value, -5.0);
-
-  ASSERT_EQ(
-      Checked({"sweep", "--type", "ma", "--from", "4", "--to", "20", "--t1", "1.5s", "--t2", "0ms"},
-              &c),
-      "");
-  EXPECT_EQ(c.output_type, 2);
-  EXPECT_EQ(c.sweep.a, 4.0);
-  EXPECT_EQ(c.sweep.t1, 150u);
-  EXPECT_EQ(c.sweep.t2, 0u);
-
-  ASSERT_EQ(Checked({"replay", "--channel", "ai3", "--count", "10"}, &c), "");
-  EXPECT_EQ(c.channel, 2);
-  EXPECT_EQ(c.replay_count, 10);
-  ASSERT_EQ(Checked({"replay", "--channel", "AI1", "--endless"}, &c), "");
-  EXPECT_EQ(c.replay_count, 0);
-  ASSERT_EQ(Checked({"replay", "--stop"}, &c), "");
-  EXPECT_EQ(c.kind, CommandKind::ReplayStop);
-
-  ASSERT_EQ(Checked({"clock", "--set", "2026-12-06T03:04:05"}, &c), "");
-  EXPECT_EQ(c.kind, CommandKind::ClockSet);
-  EXPECT_EQ(ClockText(c.clock_time), "2026-12-06T03:04:05");
-  ASSERT_EQ(Checked({"off"}, &c), "");
-  EXPECT_EQ(c.output_type, -1);
-
-  ASSERT_EQ(Checked({"monitor", "--interval", "250", "--count", "3", "--duration", "0.5"}, &c), "");
-  EXPECT_EQ(c.monitor.interval_ms, 250u);
-  EXPECT_EQ(c.monitor.count, 3);
-  EXPECT_EQ(c.monitor.duration_s, 0.5);
-}
-
 TEST(CliInput, GlobalOptionsComeBeforeTheCommand) {
   const char* good[] = {"rv-sola62-cli", "--json", "-c", "tcp://127.0.0.1:1", "get"};
   ParsedCommandLine parsed = ParseCommandLine(5, good);
