@@ -12,6 +12,12 @@ InstrumentIdentity instrument_identity = {4, 0, "00000000"};
 ClockFields clock_fields;
 void (*show_live_report)(const char* value_text, int output_type, int mode) = nullptr;
 
+namespace {
+// Counts the clock replies that filled clock_fields, so that a reader can
+// tell a fresh time from the one that was there before.
+uint32_t clock_readings = 0;
+}  // namespace
+
 int ReplyIndex(uint8_t command) {
   switch (command) {
     case CMD_CONNECT:
@@ -61,6 +67,7 @@ void DispatchReply() {
         clock_fields.hour = d[3];
         clock_fields.minute = d[4];
         clock_fields.second = d[5];
+        ++clock_readings;
       }
       break;
     case CMD_GET_VERSION:
@@ -110,6 +117,13 @@ int SetInstrumentClock() {
       static_cast<uint8_t>(clock_fields.minute),     static_cast<uint8_t>(clock_fields.second),
   };
   return SendCommandAndWait(CMD_SET_CLOCK, sizeof data, data);
+}
+
+int GetInstrumentClock() {
+  if (link_state.link_lost) return 1;
+  const uint32_t before = clock_readings;
+  if (SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr) != 0) return 1;
+  return clock_readings != before ? 0 : 1;
 }
 
 int SendSweepCommand(uint8_t output_type, uint16_t code_a, uint16_t code_b, uint16_t t1,

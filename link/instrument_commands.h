@@ -50,6 +50,10 @@ extern void (*show_live_report)(const char* value_text, int output_type, int mod
 void DispatchReply();
 int IdentifyInstrument();  // 0, -2, -3 or -4
 int SetInstrumentClock();
+// Asks for the instrument's clock: 0 when a good clock reply filled
+// clock_fields, 1 when none came (time-out, an answer without a time, or
+// nothing sent because the link is lost).
+int GetInstrumentClock();
 int SendSweepCommand(uint8_t output_type, uint16_t code_a, uint16_t code_b, uint16_t t1,
                      uint16_t t2);
 int SendOutputCommand(uint8_t output_type, uint16_t code);  // CMD_SET_OUTPUT

@@ -140,6 +140,9 @@ void ParseReceived() {
 
 void InstallTransport(const LinkTransport& transport) {
   current_transport = transport;
+  // A frame cut off on the last link, or the noise of a wrong peer, must not
+  // swallow this link's first answer.
+  ResetReceiverState();
 }
 
 void ResetReceiverState() {

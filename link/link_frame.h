@@ -41,7 +41,8 @@ struct LinkTransport {
 };
 extern LinkTransport current_transport;
 
-// Makes transport the current one. CloseTransport closes it and leaves none.
+// Makes transport the current one, with the receive parser at its start.
+// CloseTransport closes it and leaves none.
 void InstallTransport(const LinkTransport& transport);
 
 // Told of every frame written and of every received frame that reaches its

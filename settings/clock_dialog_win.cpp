@@ -12,6 +12,23 @@ void Tell(HWND dialog, const std::string& text, const char* caption) {
   MessageBoxW(dialog, Widen(text.c_str()).c_str(), Widen(caption).c_str(), MB_OK);
 }
 
+// Without an answer the fields hold an old time, or the PC's: never shown as
+// the instrument's.
+void TellNoAnswer(HWND dialog) {
+  ShowWarning(dialog, "計測器から応答がありませんでした。", "エラー");
+}
+
+void GetClock(HWND dialog) {
+  if (GetInstrumentClock() != 0) return TellNoAnswer(dialog);
+  Tell(dialog, ClockGetMessage(clock_fields), "本体時刻取得");
+}
+
+void SetClock(HWND dialog) {
+  // A lost link sends nothing and SetInstrumentClock would still say 0.
+  if (link_state.link_lost || SetInstrumentClock() != 0) return TellNoAnswer(dialog);
+  Tell(dialog, ClockSetMessage(clock_fields), "本体時刻設定");
+}
+
 }  // namespace
 
 INT_PTR CALLBACK ClockDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -22,13 +39,10 @@ INT_PTR CALLBACK ClockDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
           EndDialog(dialog, 0);
           return TRUE;
         case IDC_CLOCK_GET:
-          // Without an answer the fields show what they held before.
-          SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr);
-          Tell(dialog, ClockGetMessage(clock_fields), "本体時刻取得");
+          GetClock(dialog);
           return TRUE;
         case IDC_CLOCK_SET:
-          SetInstrumentClock();
-          Tell(dialog, ClockSetMessage(clock_fields), "本体時刻設定");
+          SetClock(dialog);
           return TRUE;
       }
       return FALSE;  // Enter and Esc do nothing here

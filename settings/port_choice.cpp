@@ -35,10 +35,15 @@ PortList MakePortList(const std::vector<std::string>& enumerated) {
 }
 
 void SelectStoredPort(PortList* list, const char* com_port) {
-  for (size_t i = 0; i < list->items.size(); ++i) {
-    if (BeginsWithIgnoringCase(list->items[i], com_port)) {
-      list->selected = static_cast<int>(i);
-      return;
+  // The port itself first: COM1 must not give way to a COM10 listed above it.
+  const size_t length = std::strlen(com_port);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < list->items.size(); ++i) {
+      const std::string& item = list->items[i];
+      if ((pass == 1 || item.size() == length) && BeginsWithIgnoringCase(item, com_port)) {
+        list->selected = static_cast<int>(i);
+        return;
+      }
     }
   }
 }

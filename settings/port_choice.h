@@ -15,8 +15,9 @@ struct PortList {
 // first one selected; or the single item "なし" with nothing selected.
 PortList MakePortList(const std::vector<std::string>& enumerated);
 
-// Selects the first item that begins with com_port, letters compared
-// without regard to case; leaves the selection alone when none does.
+// Selects the item that is com_port, or else the first item that begins
+// with it, letters compared without regard to case; leaves the selection
+// alone when none does.
 void SelectStoredPort(PortList* list, const char* com_port);
 
 // Copies text into com_port (kPortNameSize bytes) when it names a COM port

@@ -73,10 +73,12 @@ bool HandleCommand(HWND window, int id) {
       DisconnectInstrument(window);
       return true;
     case IDC_CONNECTION_SETTINGS:
-      OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc);
+      // Its button is disabled while connected, but another program can post
+      // the command: the dialog would change the transport under the open link.
+      if (!connection_settings.connected) OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc);
       return true;
     case IDC_CLOCK_SETTINGS:
-      OpenDialog(window, IDD_CLOCK, ClockDialogProc);
+      if (connection_settings.connected) OpenDialog(window, IDD_CLOCK, ClockDialogProc);
       return true;
     case IDC_TYPE_RADIO_0:
     case IDC_TYPE_RADIO_0 + 1:
@@ -182,6 +184,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       if (HandleNotify(wparam, lparam, &result)) return result;
       break;
     }
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      // The system ends the process soon after this, without WM_DESTROY: the
+      // instrument is told and the entries are saved now, as on an exit.
+      if (wparam) ShutDown();
+      return 0;
     case WM_DESTROY:
       ShutDown();
       return 0;

@@ -122,6 +122,7 @@ void CloseClient(FakeState* s) {
   std::lock_guard<std::mutex> hold(s->lock);
   s->peer = false;
   s->reader.pending.clear();
+  s->outgoing.clear();  // nothing meant for this connection reaches the next
 }
 
 void TcpLoop(FakeState* s) {
@@ -297,6 +298,11 @@ void ClearReceived(FakeInstrument& fake) {
 void DropConnection(FakeInstrument& fake) {
   std::lock_guard<std::mutex> hold(fake.state->lock);
   fake.state->drop_requested = true;
+}
+
+void SendRaw(FakeInstrument& fake, const Bytes& bytes) {
+  std::lock_guard<std::mutex> hold(fake.state->lock);
+  if (fake.state->peer) fake.state->outgoing.push_back({NowMs(), bytes});
 }
 
 int ConnectionCount(const FakeInstrument& fake) {

@@ -57,6 +57,8 @@ bool WaitForCommand(const FakeInstrument& fake, uint8_t command, int timeout_ms,
                     Frame* frame = nullptr, size_t after = 0);
 void ClearReceived(FakeInstrument& fake);
 void DropConnection(FakeInstrument& fake);
+// Sends bytes now, whatever was asked; nothing when no peer is connected.
+void SendRaw(FakeInstrument& fake, const Bytes& bytes);
 int ConnectionCount(const FakeInstrument& fake);  // connections accepted so far
 bool PeerConnected(const FakeInstrument& fake);
 

@@ -74,6 +74,11 @@ TEST(Connect, OverTcpShowsIdentityLiveValuesAndDisconnectKeepsThem) {
   EXPECT_EQ(Hex(ReceivedFrames(fake)[0].raw), "AA 10 00 00 00 BB");
   ExpectWindow(run, "Wi-Fi", true);
   EXPECT_FALSE(IsEnabled(run, 506));
+  // Posted by another program, the settings command would change the
+  // transport under the open link: it opens nothing.
+  PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(402, BN_CLICKED), 0);
+  EXPECT_TRUE(Sync(run));
+  EXPECT_TRUE(NoDialogWithin(run, 300));
 
   const std::string live = "5.000 | V | Mode: 通常 | Type: ±10[V]";
   ASSERT_TRUE(WaitUntil([&] { return LiveTexts(run) == live; })) << LiveTexts(run);
@@ -202,6 +207,60 @@ TEST(Connect, SilentPeerAfterConnectingIsALinkLossAndReconnectWorks) {
   EXPECT_EQ(FirstCommands(fake, 3), kIdentification);
   ExpectWindow(run, "Wi-Fi", true);
   EXPECT_TRUE(WaitForCommand(fake, kGetOutput, 2000));
+}
+
+// A wrong peer answers the connect with the head of a very long frame and keeps
+// talking through the whole wait; what it leaves in the parser must not cost
+// the next, proper instrument its first answer.
+TEST(Connect, AWrongPeersHalfFrameDoesNotSpoilTheNextConnect) {
+  FakeInstrument fake;
+  FakeBehaviour wrong;
+  wrong.custom = [](const Frame& request, Bytes* answer) {
+    if (request.command == kConnect) *answer = {0x55, kConnect, 0x00, 0xFF, 0xFF};
+    return true;
+  };
+  ProgramRun run;
+  ASSERT_TRUE(StartedWithFake(run, fake, wrong));
+  Click(run, 400);
+  const bool failed = WaitUntil(
+      [&] {
+        SendRaw(fake, Bytes(8, 0x00));
+        Sleep(50);
+        return !OpenDialogs(run).empty();
+      },
+      kWaitTimeoutMs);
+  ASSERT_TRUE(failed) << "no message box";
+  ASSERT_TRUE(MessageShown(run, "接続失敗", "接続できませんでした。"));
+
+  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.custom = nullptr; });
+  ClearReceived(fake);
+  ASSERT_TRUE(Connected(run)) << "the second connect failed";
+  EXPECT_EQ(FirstCommands(fake, 3), kIdentification);
+  EXPECT_TRUE(NoDialogWithin(run, 300));
+}
+
+// At log-off the system asks, then ends the session and the process, without
+// WM_DESTROY: the instrument is told and the typed entries are kept.
+TEST(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
+  FakeInstrument fake;
+  ProgramRun run;
+  ASSERT_TRUE(StartedWithFake(run, fake));
+  ASSERT_TRUE(Connected(run));
+  ASSERT_TRUE(SetText(run, 501, "12.5"));
+  ASSERT_TRUE(SetText(run, 504, "321"));
+
+  DWORD_PTR answer = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(run.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                  SMTO_ABORTIFHUNG, kWaitTimeoutMs, &answer));
+  EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session end was refused";
+  ASSERT_TRUE(SendMessageTimeoutW(run.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                  SMTO_ABORTIFHUNG, kWaitTimeoutMs, &answer));
+  KillProgram(run);
+
+  EXPECT_EQ(CountCommand(fake, kDisconnect), 1);
+  const std::string saved = ConfigText(run);
+  EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "value"), "12.500000");
+  EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "sweep_t1"), "321");
 }
 
 TEST(Connect, PeerDroppingTcpIsALinkLoss) {

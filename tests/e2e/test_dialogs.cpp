@@ -257,7 +257,8 @@ class ClockDialog : public ::testing::Test {
   }
 
   // Clicks a button of the dialog and returns the text of the message box
-  // that follows, which must belong to the dialog and have only OK.
+  // that follows, which must belong to the dialog, have only OK, and show an
+  // icon only when it is the no-answer warning.
   std::string ClickAndRead(int id, const char* caption) {
     Click(dialog.window, id);
     DialogInfo box;
@@ -265,11 +266,30 @@ class ClockDialog : public ::testing::Test {
     EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog.window);
     EXPECT_NE(GetDlgItem(box.window, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box.window, IDCANCEL), nullptr);
+    EXPECT_EQ(ShowsIcon(box.window), box.caption == "エラー") << box.text;
     DismissDialog(box);
     EXPECT_TRUE(WaitForDialogGone(box));
     return box.text;
   }
+
+  static bool ShowsIcon(HWND box) {
+    bool icon = false;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) {
+          const LONG style = GetWindowLongW(child, GWL_STYLE);
+          if ((style & WS_VISIBLE) && (style & SS_TYPEMASK) == SS_ICON &&
+              SendMessageW(child, STM_GETICON, 0, 0) != 0) {
+            *reinterpret_cast<bool*>(found) = true;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&icon));
+    return icon;
+  }
 };
+
+const char kNoAnswer[] = "計測器から応答がありませんでした。";
 
 TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
   OpenConnected();
@@ -305,15 +325,38 @@ TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
   EXPECT_TRUE(WaitForDialogGone(dialog));
 }
 
-TEST_F(ClockDialog, UnansweredFirstGetShowsTheZeroTime) {
+// Neither an unanswered exchange nor a lost link is shown as a time read or set.
+TEST_F(ClockDialog, WithoutAnAnswerNoTimeIsShownAsTheInstruments) {
   FakeBehaviour behaviour;
   behaviour.custom = [](const Frame& request, Bytes* answer) {
-    if (request.command != kGetClock) return false;
+    if (request.command != kGetClock && request.command != kSetClock) return false;
     answer->clear();  // no answer at all
     return true;
   };
   OpenConnected(behaviour);
-  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), "計測器の現在時刻は 1900/1/0 0:00:00 です。");
+  EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);  // before any time was read
+  EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
+  EXPECT_EQ(CountCommand(fake, kSetClock), 1);
+
+  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.custom = nullptr; });
+  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), "計測器の現在時刻は 2024/3/5 14:07:09 です。");
+
+  // The link is lost while the dialog stays open: nothing more is sent.
+  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.silent = true; });
+  DialogInfo lost;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const DialogInfo& d : OpenDialogs(run))
+          if (d.text == "通信が切断されました。") lost = d;
+        return lost.window != nullptr;
+      },
+      40000));
+  DismissDialog(lost);
+  ASSERT_TRUE(WaitForDialogGone(lost));
+  ClearReceived(fake);
+  EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);
+  EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
+  EXPECT_TRUE(ReceivedFrames(fake).empty());
   CloseBox(dialog);
   EXPECT_TRUE(WaitForDialogGone(dialog));
 }

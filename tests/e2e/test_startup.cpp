@@ -65,7 +65,7 @@ TEST(Startup, FirstStartWritesEveryDefaultAndExitRewritesRealsWithSixDecimals) {
 TEST(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
   ProgramRun run;
   const char* config =
-      "[IF]\r\ntype=2\r\ncom=COM1\r\nip=2130706433\r\nport=0\r\n"
+      "[IF]\r\ntype=2\r\ncom=COM1\r\nip=2130706433\r\nport=75637\r\n"
       "[OUTPUT]\r\ntype=4\r\nrepch=5\r\nrepchk=0\r\nrepnum=0\r\n";
   ASSERT_TRUE(Started(run, config));
   const std::string text = ConfigText(run);

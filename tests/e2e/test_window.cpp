@@ -44,6 +44,11 @@ TEST(WindowCommands, OnlyTheLowWordNamesTheCommand) {
   Click(dialog.window, IDC_CONN_CANCEL);
   ASSERT_TRUE(WaitForDialogGone(dialog));
 
+  // Without a link the clock command has nothing to talk to.
+  PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(IDC_CLOCK_SETTINGS, BN_CLICKED), 0);
+  ASSERT_TRUE(Sync(run));
+  EXPECT_TRUE(NoDialogWithin(run, 300)) << "the clock dialog opened while disconnected";
+
   // Unknown ids go to default processing and leave the window as it was.
   PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(999, 1), 0);
   ASSERT_TRUE(Sync(run));

@@ -50,7 +50,7 @@ TEST_F(ConfigFile, UsableValuesLoadWithoutWrites) {
   file.Set("IF", "type", "1");
   file.Set("IF", "com", "com12");
   file.Set("IF", "ip", "2130706433");
-  file.Set("IF", "port", "70000");  // no range test
+  file.Set("IF", "port", "65535");
   file.Set("OUTPUT", "type", "3");
   file.Set("OUTPUT", "repch", "4");
   file.Set("OUTPUT", "repchk", "5");
@@ -67,7 +67,7 @@ TEST_F(ConfigFile, UsableValuesLoadWithoutWrites) {
   EXPECT_EQ(connection_settings.connection_type, 1);
   EXPECT_STREQ(connection_settings.com_port, "com12");
   EXPECT_EQ(connection_settings.ip_address, 2130706433u);
-  EXPECT_EQ(connection_settings.tcp_port, 70000u);
+  EXPECT_EQ(connection_settings.tcp_port, 65535u);
   EXPECT_EQ(output_settings.output_type, 3);
   EXPECT_EQ(output_settings.replay_channel, 4);
   EXPECT_TRUE(output_settings.replay_endless);
@@ -97,6 +97,16 @@ TEST_F(ConfigFile, UnusableIntegersAreReplacedByTheirDefaults) {
   EXPECT_EQ(connection_settings.tcp_port, kDefaultTcpPort);
   EXPECT_EQ(output_settings.output_type, 0);
   EXPECT_EQ(output_settings.replay_count, 1u);
+
+  // A port that does not fit 16 bits is as unusable as none.
+  for (const char* port : {"0", "65536", "75637", "-1"}) {
+    file.Set("IF", "port", port);
+    file.writes.clear();
+    ResetConnectionSettings();
+    LoadSettingsFrom(file.Store());
+    EXPECT_EQ(connection_settings.tcp_port, kDefaultTcpPort) << port;
+    EXPECT_EQ(file.writes, std::vector<std::string>{"IF/port=10101"}) << port;
+  }
 }
 
 TEST_F(ConfigFile, SweepTimeOfZeroIsKeptButMissingOrNonNumericGets500) {

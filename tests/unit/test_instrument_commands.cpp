@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "link/instrument_commands.h"
@@ -111,6 +112,37 @@ TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayout) {
   EXPECT_EQ(clock_fields.hour, 23);
   EXPECT_EQ(clock_fields.minute, 59);
   EXPECT_EQ(clock_fields.second, 58);
+}
+
+TEST_F(InstrumentCommands, ClockReadCountsOnlyAFreshTime) {
+  const Bytes time = {0x1B, 0x01, 0x1F, 0x17, 0x3B, 0x3A};
+  struct Case {
+    const char* what;
+    std::function<void()> answer;  // queues what the instrument says, if anything
+    int result;
+  };
+  const Case cases[] = {
+      {"a clock reply", [&] { Queue(BuildFrame(0x55, CMD_GET_CLOCK, 0, time)); }, 0},
+      {"an acknowledgement", [] { Queue(BuildFrame(0xAA, CMD_GET_CLOCK, 0, {})); }, 1},
+      {"a failing status", [&] { Queue(BuildFrame(0x55, CMD_GET_CLOCK, 1, time)); }, 1},
+      {"five bytes",
+       [] {
+         Queue(BuildFrame(0x55, CMD_GET_CLOCK, 0, {1, 2, 3, 4, 5}));
+       },
+       1},
+      {"silence", [] {}, 1},
+  };
+  for (const Case& c : cases) {
+    clock_fields = {};
+    fake_link.on_write = [&](const Bytes&) { c.answer(); };
+    EXPECT_EQ(GetInstrumentClock(), c.result) << c.what;
+    EXPECT_EQ(clock_fields.year, c.result == 0 ? 127 : 0) << c.what;
+  }
+  // A lost link sends nothing and has no time to give.
+  fake_link.writes.clear();
+  link_state.link_lost = true;
+  EXPECT_EQ(GetInstrumentClock(), 1);
+  EXPECT_TRUE(fake_link.writes.empty());
 }
 
 TEST_F(InstrumentCommands, LiveValueReplies) {

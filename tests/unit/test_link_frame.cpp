@@ -133,4 +133,20 @@ TEST_F(LinkFrame, OversizedDeclarationNeverCompletesNorOverflows) {
   EXPECT_EQ(live_texts.size(), 1u);
 }
 
+TEST_F(LinkFrame, ANewTransportStartsWithTheParserAtItsStart) {
+  // A wrong peer leaves the parser deep inside a long frame, still fed...
+  Bytes noise = BuildFrame(0x55, CMD_GET_SERIAL, 0, Bytes(3000, 0x00));
+  Queue(Bytes(noise.begin(), noise.begin() + 500));
+  ParseReceived();
+  ASSERT_EQ(receiver_state.state, ReadData);
+  // ...and the next link's first answer is read at once.
+  const LinkTransport same = current_transport;
+  CloseTransport();
+  InstallTransport(same);
+  EXPECT_EQ(receiver_state.state, WaitStart);
+  Queue(kLiveReply);
+  ParseReceived();
+  EXPECT_EQ(live_texts.size(), 1u);
+}
+
 }  // namespace

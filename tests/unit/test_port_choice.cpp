@@ -23,7 +23,7 @@ Opened Open(const std::vector<std::string>& enumerated, const char* stored) {
   return {list, com_port};
 }
 
-TEST(PortChoice, StoredPortSelectsTheFirstPrefixMatchOrGivesWayToTheFirstItem) {
+TEST(PortChoice, StoredPortSelectsItselfThenTheFirstPrefixMatchOrGivesWayToTheFirstItem) {
   struct Case {
     std::vector<std::string> enumerated;
     const char* stored;
@@ -31,9 +31,10 @@ TEST(PortChoice, StoredPortSelectsTheFirstPrefixMatchOrGivesWayToTheFirstItem) {
     const char* taken;
   };
   const Case cases[] = {
-      {{"COM3", "COM7"}, "COM7", 1, "COM7"},
-      {{"COM3"}, "COM5", 0, "COM3"},            // not listed
-      {{"COM10", "COM1"}, "COM1", 0, "COM10"},  // a prefix, from the top
+      {{"COM3", "COM7"}, "COM7", 1, "COM7"},   {{"COM3"}, "COM5", 0, "COM3"},  // not listed
+      {{"COM10", "COM1"}, "COM1", 1, "COM1"},   // the port itself before a longer name
+      {{"COM10", "COM1"}, "com1", 1, "COM1"},   // exact but for case
+      {{"COM3", "COM12"}, "COM1", 1, "COM12"},  // no exact match: the prefix rule
       {{"COM2", "COM4"}, "com4", 1, "COM4"},    // small letters; the listed text is taken
   };
   for (const Case& c : cases) {
