@@ -48,6 +48,17 @@ Format(const char* format, ...) {
   return text;
 }
 
+// Six decimals, as the file has always had them, unless that would change
+// the number (more decimals, or a text too long to be read back whole): then
+// the shortest text that reads back as the same value.
+std::string RealText(double value) {
+  std::string text = Format("%f", value);
+  if (text.size() < kProfileTextSize && TextToReal(text.c_str()) == value) return text;
+  char shortest[64];
+  const auto result = std::to_chars(shortest, shortest + sizeof shortest, value);
+  return std::string(shortest, result.ptr);
+}
+
 std::string SectionOf(int n) {
   return Format("OUTPUT_CONF%d", n);
 }
@@ -256,13 +267,13 @@ void SaveSettingTo(const ProfileStore& store, int item) {
     const SweepSettings& sweep = output.sweep[n];
     switch (item) {
       case 5:
-        Write(store, name, "value", Format("%f", output.output_value[n]));
+        Write(store, name, "value", RealText(output.output_value[n]));
         break;
       case 6:
-        Write(store, name, "sweep_a", Format("%f", sweep.a));
+        Write(store, name, "sweep_a", RealText(sweep.a));
         break;
       case 7:
-        Write(store, name, "sweep_b", Format("%f", sweep.b));
+        Write(store, name, "sweep_b", RealText(sweep.b));
         break;
       case 8:
         Write(store, name, "sweep_t1", Format("%d", static_cast<int>(sweep.t1)));

@@ -48,6 +48,45 @@ struct MemoryProfile {
     s->keys.emplace_back(key, value);
   }
 
+  // Reads an ini text as the system's profile functions do: a line ends at a
+  // zero byte, blanks around names and values are dropped, the first of
+  // repeated keys counts, lines outside a section or without '=' are ignored.
+  static MemoryProfile Parse(const std::string& text) {
+    auto trim = [](std::string t) {
+      const char* blanks = " \t\r";
+      t.erase(0, t.find_first_not_of(blanks) == std::string::npos ? t.size()
+                                                                  : t.find_first_not_of(blanks));
+      t.erase(t.find_last_not_of(blanks) + 1);
+      return t;
+    };
+    MemoryProfile profile;
+    Section* current = nullptr;
+    size_t at = 0;
+    while (at <= text.size()) {
+      size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(at, end - at);
+      line = trim(line.substr(0, line.find('\0')));  // what a text read can give
+      at = end + 1;
+      if (!line.empty() && line[0] == '[') {
+        const std::string name = trim(line.substr(1, line.find(']') - 1));
+        current = profile.Find(name.c_str());
+        if (current == nullptr) {
+          profile.sections.push_back({name, {}});
+          current = &profile.sections.back();
+        }
+        continue;
+      }
+      const size_t equals = line.find('=');
+      if (current == nullptr || equals == std::string::npos) continue;
+      const std::string key = trim(line.substr(0, equals));
+      bool known = false;
+      for (const auto& entry : current->keys) known = known || Same(entry.first, key.c_str());
+      if (!known) current->keys.emplace_back(key, trim(line.substr(equals + 1)));
+    }
+    return profile;
+  }
+
   std::string Text() const {
     std::string text;
     for (const Section& s : sections) {

@@ -156,11 +156,14 @@ TEST_F(ConfigFile, PortNameThatDoesNotFitIsUnusable) {
   EXPECT_EQ(file.writes, std::vector<std::string>{"IF/com=COM1"});
 }
 
-TEST_F(ConfigFile, SavingTheOutputItemsWritesSixDecimalsInItemOrder) {
+TEST_F(ConfigFile, SavingTheOutputItemsWritesSixDecimalsUnlessThatLosesTheValue) {
   LoadSettingsFrom(file.Store());
   file.writes.clear();
   output_settings.replay_endless = true;
   output_settings.output_value[1] = 2.5;
+  // Six decimals would lose these: they are kept whole.
+  output_settings.output_value[2] = 0.1234567;
+  output_settings.sweep[3].a = 1e300;
   SaveOutputItemsTo(file.Store());
 
   std::vector<std::string> expected = {"OUTPUT/type=0"};
@@ -168,8 +171,8 @@ TEST_F(ConfigFile, SavingTheOutputItemsWritesSixDecimalsInItemOrder) {
     for (int n = 0; n < 4; ++n)
       expected.push_back("OUTPUT_CONF" + std::to_string(n) + "/" + key + "=" + values[n]);
   };
-  each_section("value", {"0.000000", "2.500000", "0.000000", "0.000000"});
-  each_section("sweep_a", {"-100.000000", "-10.000000", "0.000000", "0.000000"});
+  each_section("value", {"0.000000", "2.500000", "0.1234567", "0.000000"});
+  each_section("sweep_a", {"-100.000000", "-10.000000", "0.000000", "1e+300"});
   each_section("sweep_b", {"100.000000", "10.000000", "20.000000", "20.000000"});
   each_section("sweep_t1", {"500", "500", "500", "500"});
   each_section("sweep_t2", {"500", "500", "500", "500"});

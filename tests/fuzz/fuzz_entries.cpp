@@ -1,0 +1,97 @@
+// Arbitrary texts in every entry box of the three output pages, through the
+// checks of their buttons, the real-time tick, the steps and the silent
+// captures: whatever is stored stays within its range.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "output/entry_checks.h"
+#include "output/output_types.h"
+#include "output/step_rule.h"
+#include "settings/settings_records.h"
+
+namespace {
+
+void Expect(bool condition) {
+  if (!condition) std::abort();
+}
+
+bool TimeInRange(uint32_t t) {
+  return t <= kMaxSweepTime;
+}
+
+// What the pages keep must stay usable: values in range, times and counts too.
+void CheckSettings(const OutputSettings& s) {
+  for (int type = 0; type < kOutputTypeCount; ++type) {
+    Expect(InOutputRange(s.output_value[type], type));
+    Expect(InOutputRange(s.sweep[type].a, type) && InOutputRange(s.sweep[type].b, type));
+    Expect(TimeInRange(s.sweep[type].t1) && TimeInRange(s.sweep[type].t2));
+  }
+  Expect(s.replay_count >= kMinReplayCount && s.replay_count <= kMaxReplayCount);
+}
+
+void CheckProblem(const EntryProblem& problem) {
+  Expect(EntryMessage(problem).empty() == (problem.fault == EntryFault::None));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  ResetOutputSettings();
+  OutputSettings& s = output_settings;
+  // The boxes read at most 99 characters.
+  std::string boxes[6];
+  for (std::string& box : boxes) box = data.ConsumeRandomLengthString(99).c_str();
+  auto sweep_texts = [&] {
+    return SweepEntryTexts{boxes[1].c_str(), boxes[2].c_str(), boxes[3].c_str(), boxes[4].c_str()};
+  };
+  while (data.remaining_bytes() > 0) {
+    const int type = data.ConsumeIntegralInRange(0, kOutputTypeCount - 1);
+    switch (data.ConsumeIntegralInRange(0, 6)) {
+      case 0:
+        CheckProblem(CheckOutputEntry(boxes[0].c_str(), type, &s.output_value[type]));
+        break;
+      case 1: {
+        const EntryProblem problem = CheckSweepEntries(sweep_texts(), type, &s.sweep[type]);
+        CheckProblem(problem);
+        if (problem.fault == EntryFault::None) Expect(s.sweep[type].t1 + s.sweep[type].t2 > 0);
+        break;
+      }
+      case 2: {
+        uint16_t count = 0;
+        const bool endless = data.ConsumeBool();
+        const EntryProblem problem =
+            CheckReplayCount(boxes[5].c_str(), endless, &s.replay_count, &count);
+        CheckProblem(problem);
+        if (problem.fault == EntryFault::None) Expect(endless ? count == 0 : count >= 1);
+        break;
+      }
+      case 3: {
+        bool resend = data.ConsumeBool();
+        TakeRealtimeValue(boxes[0].c_str(), type, &s.output_value[type], &resend);
+        break;
+      }
+      case 4: {
+        double stepped = 0;
+        const int delta = data.ConsumeIntegralInRange(-1000, 1000);
+        if (StepValue(boxes[0].c_str(), s.output_value[type], type,
+                      data.ConsumeIntegralInRange(0, 2), delta, &stepped)) {
+          Expect(InOutputRange(stepped, type));
+          boxes[0] = ValueToText(stepped, type);  // the box now shows it
+        }
+        break;
+      }
+      case 5:
+        CaptureOutputTexts(boxes[0].c_str(), sweep_texts(), type, &s);
+        CaptureReplayCount(boxes[5].c_str(), &s.replay_count);
+        break;
+      default:
+        boxes[data.ConsumeIntegralInRange(0, 5)] = data.ConsumeRandomLengthString(99).c_str();
+        break;
+    }
+    CheckSettings(s);
+  }
+  return 0;
+}
