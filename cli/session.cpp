@@ -312,7 +312,7 @@ Outcome OpenSession(const LinkAddress& address) {
     }
     return IdentifyOutcome(result);
   }
-  link_state.idle_polls = 0;
+  StartLinkWatch();
   session_open = true;
   return {};
 }

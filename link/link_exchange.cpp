@@ -36,7 +36,7 @@ void LocalTime(ClockFields* out) {
   out->year = local->tm_year;
 }
 
-constexpr LinkPlatform kDefaultPlatform = {SteadyNowMs, SleepMs, LocalTime, nullptr, nullptr};
+constexpr LinkPlatform kDefaultPlatform = {SteadyNowMs, SleepMs, LocalTime, nullptr};
 
 }  // namespace
 
@@ -56,19 +56,20 @@ int SendCommandAndWait(uint8_t command, uint16_t length, const uint8_t* data) {
   }
 }
 
+void StartLinkWatch() {
+  link_state.last_frame_ms = link_platform.now_ms();
+}
+
 int PollLink() {
-  if (link_platform.stop_poll_timer != nullptr) link_platform.stop_poll_timer();
   ParseReceived();
-  int result = 0;
-  if (++link_state.idle_polls > kLinkLostTicks) {
-    link_state.idle_polls = 0;
-    // Report the loss once: a tick that slips in before the timer is stopped
-    // must not raise a second alarm.
-    if (!link_state.link_lost) result = -1;
-    link_state.link_lost = true;
+  // Unsigned difference: correct across a wrap of the millisecond clock.
+  if (link_state.link_lost || link_platform.now_ms() - link_state.last_frame_ms <= kLinkLostMs) {
+    return 0;
   }
-  if (link_platform.start_poll_timer != nullptr) link_platform.start_poll_timer();
-  return result;
+  // Reported once: a poll that slips in before the timer is stopped must not
+  // raise a second alarm.
+  link_state.link_lost = true;
+  return -1;
 }
 
 void Disconnect() {

@@ -40,7 +40,7 @@ void FinishFrame(uint8_t checksum) {
   const bool good = checksum == static_cast<uint8_t>(rx.checksum_sum + 1);
   if (frame_observer != nullptr) ShowReceivedFrame(checksum, good);
   if (!good) return;  // dropped silently
-  link_state.idle_polls = 0;
+  link_state.last_frame_ms = link_platform.now_ms();
   if (rx.start_byte == kReplyStart) DispatchReply();
   link_state.pending[rx.command] = 0;
 }

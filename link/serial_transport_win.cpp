@@ -1,39 +1,124 @@
 #include "link/serial_transport_win.h"
 
-#include <process.h>
-
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-
-#include "link/ring_lock_win.h"
 
 SerialTransport* serial_transport = nullptr;
 
 namespace {
 
-unsigned __stdcall SerialReader(void* argument) {
+// Waits for an overlapped operation of the port; true when it completed, with *done bytes.
+bool Finish(HANDLE port, OVERLAPPED* operation, DWORD* done) {
+  return GetOverlappedResult(port, operation, done, TRUE) != 0;
+}
+
+bool StartRead(HANDLE port, uint8_t* into, DWORD wanted, OVERLAPPED* operation) {
+  ResetEvent(operation->hEvent);
+  if (ReadFile(port, into, wanted, nullptr, operation)) return true;
+  return GetLastError() == ERROR_IO_PENDING;
+}
+
+// After the first byte came: the rest of what the port holds, at once.
+bool ReadQueued(SerialTransport* transport, HeldChunk* held, OVERLAPPED* operation) {
+  DWORD errors = 0;
+  COMSTAT status{};
+  if (!ClearCommError(transport->port_handle, &errors, &status)) return false;
+  const DWORD room = sizeof held->bytes - static_cast<DWORD>(held->count);
+  const DWORD wanted = status.cbInQue < room ? status.cbInQue : room;
+  if (wanted == 0) return true;
+  DWORD got = 0;
+  if (!StartRead(transport->port_handle, held->bytes + held->count, wanted, operation) ||
+      !Finish(transport->port_handle, operation, &got)) {
+    return false;
+  }
+  held->count += static_cast<int>(got);
+  return true;
+}
+
+// Sends everything queued. A write that outlasts its limit is cancelled and
+// what waited behind it is dropped: commands that late would only confuse.
+bool SendQueued(SerialTransport* transport, OVERLAPPED* operation) {
+  ReaderThread* reader = &transport->reader;
+  EnterCriticalSection(&reader->lock);
+  const int count = transport->outgoing_count;
+  std::memcpy(transport->sending, transport->outgoing, static_cast<size_t>(count));
+  transport->outgoing_count = 0;
+  LeaveCriticalSection(&reader->lock);
+  if (count == 0) return true;
+
+  ResetEvent(operation->hEvent);
+  if (!WriteFile(transport->port_handle, transport->sending, static_cast<DWORD>(count), nullptr,
+                 operation) &&
+      GetLastError() != ERROR_IO_PENDING) {
+    return false;
+  }
+  const HANDLE wake[] = {reader->stop_event, operation->hEvent};
+  DWORD waited = WaitForMultipleObjects(2, wake, FALSE, WriteLimitMs(count));
+  DWORD done = 0;
+  if (waited != WAIT_OBJECT_0 + 1) {
+    CancelIoEx(transport->port_handle, operation);
+    Finish(transport->port_handle, operation, &done);
+    EnterCriticalSection(&reader->lock);
+    transport->outgoing_count = 0;
+    LeaveCriticalSection(&reader->lock);
+    return true;
+  }
+  return Finish(transport->port_handle, operation, &done);
+}
+
+unsigned __stdcall SerialPort(void* argument) {
   SerialTransport* transport = static_cast<SerialTransport*>(argument);
+  ReaderThread* reader = &transport->reader;
+  const HANDLE port = transport->port_handle;
+  OVERLAPPED reading{};
+  OVERLAPPED writing{};
+  reading.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  writing.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  unsigned result = 1;
   HeldChunk held{};
-  while (!transport->stop_requested) {
-    Sleep(10);
+  bool read_pending = false;
+  const HANDLE wake[] = {reader->stop_event, reading.hEvent, transport->send_event};
+  if (reading.hEvent && writing.hEvent) {
     // A full ring leaves the bytes in the port's queue, where RTS/CTS holds
     // the instrument back, instead of dropping them.
-    if (OfferHeld(transport->mutex, &transport->ring, &held)) continue;
-    DWORD errors = 0;
-    COMSTAT status{};
-    // Fails only once the device is gone (unplugged); polling on would never recover.
-    if (!ClearCommError(transport->port_handle, &errors, &status)) return 1;
-    if (status.cbInQue == 0) continue;
-    DWORD wanted = status.cbInQue < sizeof held.bytes ? status.cbInQue : sizeof held.bytes;
-    DWORD got = 0;
-    if (!ReadFile(transport->port_handle, held.bytes, wanted, &got, nullptr)) return 1;
-    held.offset = 0;
-    held.count = static_cast<int>(got);
-    OfferHeld(transport->mutex, &transport->ring, &held);
+    while (WaitWhileHeld(reader, &held)) {
+      // A one-byte read is the wait for input: the port's time-outs are all
+      // zero, so it ends only when a byte has come.
+      if (!read_pending && !StartRead(port, held.bytes, 1, &reading)) break;
+      read_pending = true;
+      DWORD waited = WaitForMultipleObjects(3, wake, FALSE, kQuietCheckMs);
+      if (waited == WAIT_OBJECT_0) {
+        result = 0;
+        break;
+      }
+      if (waited == WAIT_OBJECT_0 + 1) {
+        read_pending = false;
+        DWORD got = 0;
+        if (!Finish(port, &reading, &got)) break;
+        held.offset = 0;
+        held.count = static_cast<int>(got);
+        if (got > 0 && !ReadQueued(transport, &held, &reading)) break;
+      } else if (waited == WAIT_OBJECT_0 + 2) {
+        if (!SendQueued(transport, &writing)) break;
+      } else {
+        DWORD errors = 0;
+        COMSTAT status{};
+        // Fails only once the device is gone (unplugged); waiting on would never recover.
+        if (!ClearCommError(port, &errors, &status)) break;
+      }
+    }
   }
-  return 0;
+  if (WaitForSingleObject(reader->stop_event, 0) == WAIT_OBJECT_0) result = 0;
+  if (read_pending) {
+    DWORD got = 0;
+    CancelIoEx(port, &reading);
+    Finish(port, &reading, &got);
+  }
+  if (result != 0) transport->port_failed = true;
+  if (reading.hEvent) CloseHandle(reading.hEvent);
+  if (writing.hEvent) CloseHandle(writing.hEvent);
+  return result;
 }
 
 // Closes the port of a failed open; the record stays for the caller's close.
@@ -57,14 +142,15 @@ int OpenSerial(const char* com_port) {
   SerialTransport* transport = new (std::nothrow) SerialTransport{};
   if (!transport) return -1;
   transport->port_handle = INVALID_HANDLE_VALUE;
-  transport->mutex = CreateMutexW(nullptr, FALSE, nullptr);
   serial_transport = transport;
-  if (!transport->mutex) return -1;
+  if (!PrepareReader(&transport->reader)) return -1;
+  transport->send_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (!transport->send_event) return -1;
 
   if (std::strncmp(com_port, "COM", 3) != 0) return 0;
   const std::string path = std::string("\\\\.\\") + com_port;
   transport->port_handle = CreateFileW(WidePath(path.c_str()).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                       0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (transport->port_handle == INVALID_HANDLE_VALUE) return -1;
 
   DCB line{};
@@ -81,55 +167,47 @@ int OpenSerial(const char* com_port) {
   line.fInX = FALSE;
   if (!SetCommState(transport->port_handle, &line)) return FailOpen(transport);
 
+  // No time-outs: a read ends when its bytes came, a write when its bytes
+  // left; the port's thread bounds the writes itself.
   COMMTIMEOUTS timeouts{};
-  timeouts.ReadIntervalTimeout = MAXDWORD;
-  timeouts.ReadTotalTimeoutMultiplier = 0;
-  timeouts.ReadTotalTimeoutConstant = 1000;
-  timeouts.WriteTotalTimeoutMultiplier = 10;
-  timeouts.WriteTotalTimeoutConstant = 1000;
   if (!SetCommTimeouts(transport->port_handle, &timeouts)) return FailOpen(transport);
 
-  transport->stop_requested = false;
-  uintptr_t thread =
-      _beginthreadex(nullptr, 0, SerialReader, transport, 0, &transport->reader_thread_id);
-  if (thread == 0) return FailOpen(transport);
-  transport->reader_thread = reinterpret_cast<HANDLE>(thread);
+  if (!StartReader(&transport->reader, SerialPort, transport)) return FailOpen(transport);
   return 0;
 }
 
 void CloseSerial() {
   SerialTransport* transport = serial_transport;
   if (!transport) return;
-  transport->stop_requested = true;
-  // The reader must be gone before the port it polls is closed.
-  if (transport->reader_thread) {
-    WaitForSingleObject(transport->reader_thread, INFINITE);
-    CloseHandle(transport->reader_thread);
-  }
+  // The thread must be gone before the port it uses is closed.
+  StopReader(&transport->reader);
   if (transport->port_handle != INVALID_HANDLE_VALUE) CloseHandle(transport->port_handle);
-  if (transport->mutex) CloseHandle(transport->mutex);
+  if (transport->send_event) CloseHandle(transport->send_event);
   serial_transport = nullptr;
   delete transport;
 }
 
 int DrainSerial(uint8_t* destination) {
   SerialTransport* transport = serial_transport;
-  if (!transport || !transport->mutex) return 0;
-  return DrainLocked(transport->mutex, &transport->ring, destination);
+  if (!transport) return 0;
+  return DrainReader(&transport->reader, destination);
 }
 
 int WriteSerial(const uint8_t* bytes, int count) {
   SerialTransport* transport = serial_transport;
-  if (!transport || transport->port_handle == INVALID_HANDLE_VALUE || count <= 0) return 0;
-  int done = 0;
-  for (;;) {
-    DWORD written = 0;
-    if (!WriteFile(transport->port_handle, bytes + done, static_cast<DWORD>(count - done), &written,
-                   nullptr) ||
-        written == 0) {
-      return 0;  // the frame is abandoned; the waiting command times out
-    }
-    done += static_cast<int>(written);
-    if (done >= count) return static_cast<int>(written);
+  if (!transport || transport->port_handle == INVALID_HANDLE_VALUE || count <= 0 ||
+      !transport->reader.thread || transport->port_failed) {
+    return 0;
   }
+  ReaderThread* reader = &transport->reader;
+  EnterCriticalSection(&reader->lock);
+  const bool fits = count <= kOutgoingSize - transport->outgoing_count;
+  if (fits) {
+    std::memcpy(transport->outgoing + transport->outgoing_count, bytes, static_cast<size_t>(count));
+    transport->outgoing_count += count;
+  }
+  LeaveCriticalSection(&reader->lock);
+  if (!fits) return 0;  // the frame is abandoned; the waiting command times out
+  SetEvent(transport->send_event);
+  return count;
 }

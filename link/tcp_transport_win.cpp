@@ -1,10 +1,6 @@
 #include "link/tcp_transport_win.h"
 
-#include <process.h>
-
 #include <new>
-
-#include "link/ring_lock_win.h"
 
 TcpTransport* tcp_transport = nullptr;
 bool tcp_no_delay = false;
@@ -13,21 +9,24 @@ namespace {
 
 unsigned __stdcall TcpReader(void* argument) {
   TcpTransport* transport = static_cast<TcpTransport*>(argument);
+  ReaderThread* reader = &transport->reader;
   HeldChunk held{};
-  while (!transport->stop_requested) {
-    Sleep(10);
-    // While the ring is full the bytes wait in the socket, and TCP's window
-    // holds the instrument back: nothing is dropped.
-    if (OfferHeld(transport->mutex, &transport->ring, &held)) continue;
+  const HANDLE wake[] = {reader->stop_event, transport->socket_event};
+  // While the ring is full the bytes wait in the socket, and TCP's window
+  // holds the instrument back: nothing is dropped.
+  while (WaitWhileHeld(reader, &held)) {
     int got = recv(transport->socket, reinterpret_cast<char*>(held.bytes), sizeof held.bytes, 0);
     if (got == 0) return 2;  // the peer closed; nothing more can arrive
-    if (got == SOCKET_ERROR) {
-      if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
-      return 1;
+    if (got > 0) {
+      held.offset = 0;
+      held.count = got;
+      continue;
     }
-    held.offset = 0;
-    held.count = got;
-    OfferHeld(transport->mutex, &transport->ring, &held);
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return 1;
+    // The failed recv re-armed FD_READ, so bytes that come from now on set the event.
+    if (WaitForMultipleObjects(2, wake, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return 0;
+    WSANETWORKEVENTS events{};
+    WSAEnumNetworkEvents(transport->socket, transport->socket_event, &events);
   }
   return 0;
 }
@@ -60,9 +59,9 @@ int OpenTcp(uint32_t ip_address, uint32_t tcp_port) {
   TcpTransport* transport = new (std::nothrow) TcpTransport{};
   if (!transport) return -1;
   transport->socket = INVALID_SOCKET;
-  transport->mutex = CreateMutexW(nullptr, FALSE, nullptr);
+  transport->socket_event = WSA_INVALID_EVENT;
   tcp_transport = transport;
-  if (!transport->mutex) return -1;
+  if (!PrepareReader(&transport->reader)) return -1;
 
   if (WSAStartup(MAKEWORD(2, 0), &transport->socket_data) != 0) return -1;
   transport->library_started = true;
@@ -86,11 +85,13 @@ int OpenTcp(uint32_t ip_address, uint32_t tcp_port) {
     setsockopt(transport->socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
                sizeof on);
   }
-  transport->stop_requested = false;
-  uintptr_t thread =
-      _beginthreadex(nullptr, 0, TcpReader, transport, 0, &transport->reader_thread_id);
-  if (thread == 0) return -1;
-  transport->reader_thread = reinterpret_cast<HANDLE>(thread);
+  transport->socket_event = WSACreateEvent();
+  if (transport->socket_event == WSA_INVALID_EVENT) return -1;
+  if (WSAEventSelect(transport->socket, transport->socket_event, FD_READ | FD_CLOSE) ==
+      SOCKET_ERROR) {
+    return -1;
+  }
+  if (!StartReader(&transport->reader, TcpReader, transport)) return -1;
   transport->connected = true;
   return 0;
 }
@@ -98,16 +99,12 @@ int OpenTcp(uint32_t ip_address, uint32_t tcp_port) {
 void CloseTcp() {
   TcpTransport* transport = tcp_transport;
   if (!transport) return;
-  transport->stop_requested = true;
-  // The reader must be gone before the socket it polls is closed.
-  if (transport->reader_thread) {
-    WaitForSingleObject(transport->reader_thread, INFINITE);
-    CloseHandle(transport->reader_thread);
-  }
+  // The reader must be gone before the socket it reads is closed.
+  StopReader(&transport->reader);
   if (transport->socket != INVALID_SOCKET) closesocket(transport->socket);
+  if (transport->socket_event != WSA_INVALID_EVENT) WSACloseEvent(transport->socket_event);
   if (transport->library_started) WSACleanup();
   transport->connected = false;
-  if (transport->mutex) CloseHandle(transport->mutex);
   tcp_transport = nullptr;
   delete transport;
 }
@@ -115,7 +112,7 @@ void CloseTcp() {
 int DrainTcp(uint8_t* destination) {
   TcpTransport* transport = tcp_transport;
   if (!transport || !transport->connected) return 0;
-  return DrainLocked(transport->mutex, &transport->ring, destination);
+  return DrainReader(&transport->reader, destination);
 }
 
 int WriteTcp(const uint8_t* bytes, int count) {

@@ -5,21 +5,17 @@
 #include <windows.h>
 // clang-format on
 
-#include <atomic>
 #include <cstdint>
 
-#include "link/receive_ring.h"
+#include "link/reader_thread_win.h"
 
 struct TcpTransport {
-  HANDLE reader_thread;
-  unsigned reader_thread_id;
-  HANDLE mutex;  // guards ring
+  ReaderThread reader;
   WSADATA socket_data;
-  bool library_started;  // WSAStartup succeeded, so the close owes a WSACleanup
-  SOCKET socket;         // INVALID_SOCKET until created
-  ReceiveRing ring;
-  std::atomic<bool> stop_requested;
-  bool connected;  // Drain delivers nothing while clear
+  bool library_started;   // WSAStartup succeeded, so the close owes a WSACleanup
+  SOCKET socket;          // INVALID_SOCKET until created
+  WSAEVENT socket_event;  // signalled when bytes or the peer's close arrive
+  bool connected;         // Drain delivers nothing while clear
 };
 
 // The one open TCP transport, or null.

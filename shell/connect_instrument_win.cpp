@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr UINT kPollPeriodMs = 10;
+// Bytes are parsed as soon as a reader posts WM_LINK_BYTES; the tick only
+// watches for a silent link, so a slow one keeps an idle window idle.
+constexpr UINT kPollPeriodMs = 100;
 
 int OpenSelectedTransport() {
   switch (connection_settings.connection_type) {
@@ -33,12 +35,6 @@ void ShowConnectedButtons(bool connected) {
   EnableWindow(main_window->off_button, connected);
 }
 
-// PollLink and Disconnect stop and restart timer 1001 through the platform
-// hooks that the entry installs; only without them is it done here.
-bool PollTimerHooked() {
-  return link_platform.stop_poll_timer != nullptr && link_platform.start_poll_timer != nullptr;
-}
-
 }  // namespace
 
 void ConnectInstrument(HWND window) {
@@ -51,8 +47,8 @@ void ConnectInstrument(HWND window) {
   if (result == 0) result = IdentifyInstrument();
 
   if (result == 0) {
+    StartLinkWatch();
     SetTimer(window, TIMER_POLL, kPollPeriodMs, nullptr);
-    link_state.idle_polls = 0;
     ShowConnectedButtons(true);
     EnablePageControls(true, main_window);
     connection_settings.connected = true;
@@ -78,7 +74,7 @@ void ConnectInstrument(HWND window) {
 
 void DisconnectInstrument(HWND window) {
   if (!connection_settings.connected) return;
-  if (!PollTimerHooked()) KillTimer(window, TIMER_POLL);
+  KillTimer(window, TIMER_POLL);
   // After a lost link this sends nothing and only closes the transport.
   Disconnect();
   ShowConnectedButtons(false);
@@ -91,14 +87,9 @@ void DisconnectInstrument(HWND window) {
 
 int PollLinkTimer(HWND window) {
   if (!connection_settings.connected) {
-    // A tick that was already queued when the link closed: keep the timer
-    // stopped instead of letting PollLink restart it.
+    // A tick that was already queued when the link closed.
     KillTimer(window, TIMER_POLL);
     return 0;
   }
-  bool hooked = PollTimerHooked();
-  if (!hooked) KillTimer(window, TIMER_POLL);
-  int result = PollLink();
-  if (!hooked) SetTimer(window, TIMER_POLL, kPollPeriodMs, nullptr);
-  return result < 0 ? -1 : 0;
+  return PollLink() < 0 ? -1 : 0;
 }

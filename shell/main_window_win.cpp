@@ -7,6 +7,7 @@
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
 #include "shell/dpi_scaling.h"
+#include "shell/link_bytes_win.h"
 
 HINSTANCE instance_handle;
 HWND main_window_handle;
@@ -174,6 +175,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_TIMER:
       HandleTimer(window, wparam);
       break;
+    case WM_LINK_BYTES:
+      FeedLinkBytes();
+      return 0;
     case WM_HSCROLL:
       if (lparam != 0 && reinterpret_cast<HWND>(lparam) == GetDlgItem(window, IDC_SLIDER)) {
         SliderMoved();

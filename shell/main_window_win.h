@@ -75,7 +75,7 @@ void ConnectInstrument(HWND window);
 void DisconnectInstrument(HWND window);
 void ShowConnectionText();
 void ShowIdentityText();
-int PollLinkTimer(HWND window);  // timer 1001: PollLink between stopping and restarting
+int PollLinkTimer(HWND window);  // timer 1001: watches for a lost link
 
 // Normal output.
 void ApplyOutputType();

@@ -5,22 +5,19 @@
 
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
+#include "link/reader_thread_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
 #include "shell/dpi_scaling.h"
+#include "shell/link_bytes_win.h"
 #include "shell/main_window_win.h"
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"MYMAIN";
 
-// The link stops and restarts the poll timer around each tick.
 void StopPollTimer() {
   KillTimer(main_window_handle, TIMER_POLL);
-}
-
-void StartPollTimer() {
-  SetTimer(main_window_handle, TIMER_POLL, 10, nullptr);
 }
 
 void SetJapaneseLocale() {
@@ -86,8 +83,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   main_window = new MainWindowRecord{};
   ResetConnectionSettings();
   show_live_report = ShowLiveReport;
+  link_bytes_arrived = PostLinkBytes;
   link_platform.stop_poll_timer = StopPollTimer;
-  link_platform.start_poll_timer = StartPollTimer;
 
   HWND window =
       CreateWindowExW(0, kClassName, L"RV-SOLA62", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,

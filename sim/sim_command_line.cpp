@@ -10,6 +10,7 @@ const char* const kSimUsage =
     "  --pty-link PATH     make a pty and link its slave at PATH\n"
     "  --log FILE          frame log (default: stderr)\n"
     "  --echo              send back every byte received (no instrument)\n"
+    "  --stall             never read what arrives, as a port whose CTS stays low\n"
     "  --clock 'YYYY-MM-DD HH:MM:SS'  instrument clock at start (default: local time)\n"
     "  --device-code N     device code in the version reply (default 2)\n"
     "  --firmware M.NN     firmware version (default 1.05)\n"
@@ -70,6 +71,10 @@ bool ParseSimCommandLine(int argc, const char* const* argv, SimCommandLine* out,
     };
     if (flag == "--echo") {
       out->echo = true;
+      continue;
+    }
+    if (flag == "--stall") {
+      out->stall = true;
       continue;
     }
     if (flag == "--silent") {

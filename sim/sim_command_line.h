@@ -11,6 +11,7 @@ struct SimCommandLine {
   std::string pty_link;
   std::string log_path;  // empty: stderr
   bool echo = false;     // a loopback plug instead of the instrument
+  bool stall = false;    // never read: the link's buffers fill and the peer's writes stall
   bool has_clock = false;
   int64_t clock_seconds = 0;  // since 2000-01-01
 };

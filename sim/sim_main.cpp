@@ -220,7 +220,8 @@ void Run(Simulator* sim) {
     for (int link = 0; link < kSimLinkCount; ++link) {
       if (sim->links[link].fd < 0) continue;
       link_at[link] = count;
-      short events = POLLIN | (sim->links[link].out.empty() ? 0 : POLLOUT);
+      short events = sim->command_line.stall ? 0 : POLLIN;
+      if (!sim->links[link].out.empty()) events |= POLLOUT;
       fds[count++] = {sim->links[link].fd, events, 0};
     }
     uint64_t now = NowMs(*sim);
@@ -234,6 +235,7 @@ void Run(Simulator* sim) {
     for (int link = 0; link < kSimLinkCount; ++link) {
       int at = link_at[link];
       if (at < 0 || sim->links[link].fd < 0 || sim->links[link].fd != fds[at].fd) continue;
+      if (sim->command_line.stall) continue;
       if (fds[at].revents & (POLLIN | POLLHUP | POLLERR)) ReadLink(sim, link);
     }
     AdvanceModel(&sim->model, NowMs(*sim));

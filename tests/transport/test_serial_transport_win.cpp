@@ -29,7 +29,7 @@ TEST_F(SerialTest, NamesThatCannotBeOpened) {
   EXPECT_EQ(0, OpenChosenSerial());
   ASSERT_NE(nullptr, serial_transport);
   EXPECT_EQ(INVALID_HANDLE_VALUE, serial_transport->port_handle);
-  EXPECT_EQ(nullptr, serial_transport->reader_thread);
+  EXPECT_EQ(nullptr, serial_transport->reader.thread);
   uint8_t frame[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
   EXPECT_EQ(0, WriteSerial(frame, 6));
   uint8_t drained[1024];
@@ -81,9 +81,9 @@ TEST_F(SerialTest, CloseJoinsTheReaderAndDropsUnreadBytes) {
   ASSERT_EQ(0, OpenChosenSerial());
   std::vector<uint8_t> bytes = Pattern(100, 3);
   WriteSerial(bytes.data(), 100);
-  ASSERT_TRUE(WaitUntil([] { return RingUnread(&serial_transport->ring) == 100; }, 3000));
+  ASSERT_TRUE(WaitUntil([] { return RingUnread(&serial_transport->reader.ring) == 100; }, 3000));
   // The reader has ended before the port is released.
-  EXPECT_TRUE(CloseEndsThread(serial_transport->reader_thread, CloseSerial));
+  EXPECT_TRUE(CloseEndsThread(serial_transport->reader.thread, CloseSerial));
   ASSERT_EQ(0, OpenChosenSerial());
   Sleep(50);
   uint8_t drained[1024];
@@ -97,8 +97,27 @@ TEST_F(SerialTest, ReaderEndsWhenTheDeviceDisappears) {
   uint8_t connect[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
   ASSERT_GT(WriteSerial(connect, 6), 0);
   EXPECT_EQ(6u, DrainUntil(DrainSerial, 6, 3000).size());
-  EXPECT_EQ(1u, ThreadExitCode(serial_transport->reader_thread, 3000));
+  EXPECT_EQ(1u, ThreadExitCode(serial_transport->reader.thread, 3000));
   EXPECT_EQ(0, WriteSerial(connect, 6));
+}
+
+TEST_F(SerialTest, AStalledPortNeverHoldsTheCaller) {
+  UseSerial(Port("RV_STALLED_COM"));
+  ASSERT_EQ(0, OpenChosenSerial());
+  // Nothing is read at the far end, so the pty fills and then the queue.
+  std::vector<uint8_t> frame = Pattern(64, 1);
+  int accepted = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const DWORD start = GetTickCount();
+    const int written = WriteSerial(frame.data(), static_cast<int>(frame.size()));
+    EXPECT_LT(GetTickCount() - start, 100u) << "write " << i;
+    if (written == 0) break;
+    ++accepted;
+  }
+  EXPECT_LT(accepted, 2000) << "the queue never filled";
+  const DWORD start = GetTickCount();
+  CloseSerial();
+  EXPECT_LT(GetTickCount() - start, 1000u);
 }
 
 }  // namespace

@@ -68,7 +68,7 @@ TEST_F(TcpTest, BurstBeyondTheRingLosesNothingAndPeerCloseEndsTheReader) {
   Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
   EXPECT_EQ(burst, DrainUntil(DrainTcp, burst.size(), 10000));
   // An orderly close ends the reader instead of leaving it spinning on recv.
-  EXPECT_EQ(2u, ThreadExitCode(tcp_transport->reader_thread, 1000));
+  EXPECT_EQ(2u, ThreadExitCode(tcp_transport->reader.thread, 1000));
 }
 
 TEST_F(TcpTest, WritesWholeFramesAndCloseJoinsTheReader) {
@@ -87,8 +87,8 @@ TEST_F(TcpTest, WritesWholeFramesAndCloseJoinsTheReader) {
   EXPECT_EQ(frame, got);
 
   ASSERT_TRUE(SendAll(peer, Pattern(100, 1)));
-  ASSERT_TRUE(WaitUntil([] { return RingUnread(&tcp_transport->ring) == 100; }, 3000));
-  EXPECT_TRUE(CloseEndsThread(tcp_transport->reader_thread, CloseTcp));
+  ASSERT_TRUE(WaitUntil([] { return RingUnread(&tcp_transport->reader.ring) == 100; }, 3000));
+  EXPECT_TRUE(CloseEndsThread(tcp_transport->reader.thread, CloseTcp));
   uint8_t drained[1024];
   EXPECT_EQ(0, DrainTcp(drained));
 }

@@ -46,7 +46,6 @@ void InstallFakeLink() {
     ++fake_link.sleeps;
   };
   link_platform.stop_poll_timer = [] { fake_link.timer_calls.push_back('s'); };
-  link_platform.start_poll_timer = [] { fake_link.timer_calls.push_back('g'); };
 }
 
 void Queue(const Bytes& bytes) {

@@ -17,7 +17,7 @@ struct FakeLink {
   uint32_t now_ms = 5000;
   uint32_t sleeps = 0;
   int closes = 0;
-  std::vector<char> timer_calls;  // 's' stop, 'g' start
+  std::vector<char> timer_calls;  // 's' for each stop
 };
 
 extern FakeLink fake_link;

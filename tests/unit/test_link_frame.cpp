@@ -74,13 +74,13 @@ TEST_F(LinkFrame, ReassemblesAcrossPollsAndSplitsDrains) {
 
 TEST_F(LinkFrame, BadChecksumIsDroppedSilently) {
   link_state.pending[CMD_GET_VERSION] = 1;
-  link_state.idle_polls = 7;
+  link_state.last_frame_ms = 7;
   Bytes bad = BuildFrame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0});
   bad.back() ^= 1;
   Queue(bad);
   ParseReceived();
   EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 1);
-  EXPECT_EQ(link_state.idle_polls, 7u);
+  EXPECT_EQ(link_state.last_frame_ms, 7u);
   EXPECT_EQ(FindReplyRecord(CMD_GET_VERSION)->length, 0);
   EXPECT_EQ(receiver_state.state, WaitStart);
   Queue(kLiveReply);
