@@ -11,7 +11,7 @@
 #include "cli/cli_platform.h"
 #include "link/transports_win.h"
 #include "settings/port_enumeration_win.h"
-#include "shell/wide_text.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

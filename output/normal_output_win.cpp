@@ -13,12 +13,14 @@
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
 #include "output/entry_checks.h"
+#include "output/output_pages_layout_win.h"
 #include "output/output_types.h"
 #include "output/slider_position.h"
 #include "output/step_rule.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
-#include "shell/main_window_win.h"
+#include "ui/main_window_record_win.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
 // The controls of the three output pages, created once over the tab control.
+#include "output/output_pages_layout_win.h"
+
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
@@ -10,8 +12,9 @@
 #include "output/slider_position.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
-#include "shell/child_control_win.h"
-#include "shell/main_window_win.h"
+#include "ui/child_control_win.h"
+#include "ui/main_window_record_win.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // Replay output page: start and stop the instrument's replay of a logged
 // channel, and the repeat check box.
+#include "output/replay_output_win.h"
+
 #include <windows.h>
 
 #include <string>
@@ -9,7 +11,8 @@
 #include "output/entry_checks.h"
 #include "output/normal_output_win.h"
 #include "settings/settings_records.h"
-#include "shell/main_window_win.h"
+#include "ui/main_window_record_win.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

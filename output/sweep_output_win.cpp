@@ -1,4 +1,6 @@
 // Sweep output page: checks the four entries and starts the sweep.
+#include "output/sweep_output_win.h"
+
 #include <windows.h>
 
 #include <string>
@@ -8,7 +10,8 @@
 #include "output/normal_output_win.h"
 #include "output/output_types.h"
 #include "settings/settings_records.h"
-#include "shell/main_window_win.h"
+#include "ui/main_window_record_win.h"
+#include "ui/wide_text_win.h"
 
 void StartSweep(HWND window) {
   MainWindowRecord* w = main_window;

@@ -229,62 +229,60 @@ void LoadSettingsFrom(const ProfileStore& store) {
   LoadOutput(store);
 }
 
-void SaveSettingTo(const ProfileStore& store, int item) {
+void SaveSettingTo(const ProfileStore& store, SettingItem item) {
   const ConnectionSettings& connection = connection_settings;
   const OutputSettings& output = output_settings;
   switch (item) {
-    case 0:
-      Write(store, "IF", "type", Format("%d", connection.connection_type));
-      return;
-    case 1:
-      Write(store, "IF", "com", Format("%s", connection.com_port));
-      return;
-    case 2:
-      Write(store, "IF", "ip", Format("%u", connection.ip_address));
-      return;
-    case 3:
-      Write(store, "IF", "port", Format("%u", connection.tcp_port));
-      return;
-    case 4:
-      Write(store, "OUTPUT", "type", Format("%d", output.output_type));
-      return;
-    case 10:
-      Write(store, "OUTPUT", "repch", Format("%u", static_cast<uint32_t>(output.replay_channel)));
-      return;
-    case 11:
-      Write(store, "OUTPUT", "repchk", Format("%d", output.replay_endless ? 1 : 0));
-      return;
-    case 12:
-      Write(store, "OUTPUT", "repnum", Format("%u", output.replay_count));
-      return;
-    default:
+    case SettingItem::kConnectionType:
+      return Write(store, "IF", "type", Format("%d", connection.connection_type));
+    case SettingItem::kComPort:
+      return Write(store, "IF", "com", Format("%s", connection.com_port));
+    case SettingItem::kIpAddress:
+      return Write(store, "IF", "ip", Format("%u", connection.ip_address));
+    case SettingItem::kTcpPort:
+      return Write(store, "IF", "port", Format("%u", connection.tcp_port));
+    case SettingItem::kOutputType:
+      return Write(store, "OUTPUT", "type", Format("%d", output.output_type));
+    case SettingItem::kReplayChannel:
+      return Write(store, "OUTPUT", "repch",
+                   Format("%u", static_cast<uint32_t>(output.replay_channel)));
+    case SettingItem::kReplayEndless:
+      return Write(store, "OUTPUT", "repchk", Format("%d", output.replay_endless ? 1 : 0));
+    case SettingItem::kReplayCount:
+      return Write(store, "OUTPUT", "repnum", Format("%u", output.replay_count));
+    case SettingItem::kOutputValue:
+    case SettingItem::kSweepA:
+    case SettingItem::kSweepB:
+    case SettingItem::kSweepT1:
+    case SettingItem::kSweepT2:
       break;
   }
-  if (item < 5 || item > 9) return;
   for (int n = 0; n < 4; ++n) {
     std::string section = SectionOf(n);
     const char* name = section.c_str();
     const SweepSettings& sweep = output.sweep[n];
     switch (item) {
-      case 5:
+      case SettingItem::kOutputValue:
         Write(store, name, "value", RealText(output.output_value[n]));
         break;
-      case 6:
+      case SettingItem::kSweepA:
         Write(store, name, "sweep_a", RealText(sweep.a));
         break;
-      case 7:
+      case SettingItem::kSweepB:
         Write(store, name, "sweep_b", RealText(sweep.b));
         break;
-      case 8:
+      case SettingItem::kSweepT1:
         Write(store, name, "sweep_t1", Format("%d", static_cast<int>(sweep.t1)));
         break;
-      case 9:
+      case SettingItem::kSweepT2:
         Write(store, name, "sweep_t2", Format("%d", static_cast<int>(sweep.t2)));
         break;
+      default:
+        return;
     }
   }
 }
 
 void SaveOutputItemsTo(const ProfileStore& store) {
-  for (int item = 4; item <= 12; ++item) SaveSettingTo(store, item);
+  for (SettingItem item : kOutputItems) SaveSettingTo(store, item);
 }

@@ -36,8 +36,37 @@ double TextToReal(const char* text);
 // written back at once.
 void LoadSettingsFrom(const ProfileStore& store);
 
-// Writes one setting item 0-12 from the current field values.
-void SaveSettingTo(const ProfileStore& store, int item);
+// The keys that are saved one by one, in the file's order. The per-type
+// items (value and sweep) write the key of all four OUTPUT_CONF sections.
+enum class SettingItem {
+  kConnectionType,
+  kComPort,
+  kIpAddress,
+  kTcpPort,
+  kOutputType,
+  kOutputValue,
+  kSweepA,
+  kSweepB,
+  kSweepT1,
+  kSweepT2,
+  kReplayChannel,
+  kReplayEndless,
+  kReplayCount,
+};
 
-// Items 4 to 12 in order: everything the output pages keep.
+// What the connection dialog keeps.
+inline constexpr SettingItem kConnectionItems[] = {
+    SettingItem::kConnectionType, SettingItem::kComPort, SettingItem::kIpAddress,
+    SettingItem::kTcpPort};
+
+// Everything the output pages keep.
+inline constexpr SettingItem kOutputItems[] = {
+    SettingItem::kOutputType,     SettingItem::kOutputValue,   SettingItem::kSweepA,
+    SettingItem::kSweepB,         SettingItem::kSweepT1,       SettingItem::kSweepT2,
+    SettingItem::kReplayChannel,  SettingItem::kReplayEndless, SettingItem::kReplayCount};
+
+// Writes one setting item from the current field values.
+void SaveSettingTo(const ProfileStore& store, SettingItem item);
+
+// The output items, in order.
 void SaveOutputItemsTo(const ProfileStore& store);

@@ -1,9 +1,10 @@
 // "config.ini" in the current directory through the private profile functions.
+#include "settings/config_file_win.h"
+
 #include <cstring>
 #include <string>
 
-#include "settings/config_file.h"
-#include "shell/main_window_win.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 
@@ -55,12 +56,10 @@ void LoadSettings() {
   LoadSettingsFrom(ConfigStore());
 }
 
-void SaveSetting(int item) {
+void SaveSetting(SettingItem item) {
   SaveSettingTo(ConfigStore(), item);
 }
 
 void SaveOutputSettings() {
-  CaptureOutputEntries();
-  CaptureReplayEntries();
   SaveOutputItemsTo(ConfigStore());
 }

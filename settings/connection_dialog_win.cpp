@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
-#include "settings/config_file.h"
+#include "settings/config_file_win.h"
+#include "settings/dialogs_win.h"
 #include "settings/port_choice.h"
 #include "settings/port_enumeration_win.h"
 #include "settings/settings_records.h"
-#include "shell/main_window_win.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 
@@ -79,8 +80,7 @@ void TakeChoices(HWND dialog) {
   settings.ip_address = address;
   std::string port = GetControlText(GetDlgItem(dialog, IDC_CONN_TCP_PORT));
   settings.tcp_port = static_cast<uint32_t>(TextToInteger(port.c_str()));
-  for (int item = 0; item <= 3; ++item) SaveSetting(item);
-  ShowConnectionText();
+  for (SettingItem item : kConnectionItems) SaveSetting(item);
 }
 
 }  // namespace
@@ -98,7 +98,7 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wparam, 
           return TRUE;
         case IDC_CONN_OK:
           TakeChoices(dialog);
-          EndDialog(dialog, 0);
+          EndDialog(dialog, IDOK);
           return TRUE;
         case IDC_CONN_CANCEL:
           EndDialog(dialog, 0);

@@ -4,7 +4,7 @@
 // After windows.h, which it needs.
 #include <setupapi.h>
 
-#include "shell/wide_text.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

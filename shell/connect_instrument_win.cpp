@@ -3,10 +3,12 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/transports_win.h"
+#include "output/normal_output_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
 #include "shell/main_window_win.h"
 #include "shell/status_text.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

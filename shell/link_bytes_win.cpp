@@ -4,7 +4,7 @@
 
 #include "link/link_frame.h"
 #include "settings/settings_records.h"
-#include "shell/main_window_win.h"
+#include "ui/main_window_record_win.h"
 
 namespace {
 

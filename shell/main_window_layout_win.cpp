@@ -4,12 +4,14 @@
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
+#include "output/output_pages_layout_win.h"
 #include "output/output_types.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
-#include "shell/child_control_win.h"
 #include "shell/live_report_text.h"
 #include "shell/main_window_win.h"
+#include "ui/child_control_win.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

@@ -1,39 +1,18 @@
-// Run-wide values, control text helpers and the main window's message dispatch.
+// The main window's message dispatch and the program's shut-down.
 #include "shell/main_window_win.h"
 
 #include <commctrl.h>
 
 #include "link/link_exchange.h"
+#include "output/normal_output_win.h"
+#include "output/replay_output_win.h"
+#include "output/sweep_output_win.h"
 #include "resources/resource_ids.h"
+#include "settings/config_file_win.h"
+#include "settings/dialogs_win.h"
 #include "settings/settings_records.h"
-#include "shell/dpi_scaling.h"
 #include "shell/link_bytes_win.h"
-
-HINSTANCE instance_handle;
-HWND main_window_handle;
-int screen_dpi = kLayoutDpi;
-HFONT normal_font;
-HFONT medium_font;
-HFONT large_font;
-MainWindowRecord* main_window;
-
-int Scale(int layout_value) {
-  return ScaleForDpi(screen_dpi, layout_value);
-}
-
-std::string GetControlText(HWND control) {
-  wchar_t buffer[100] = {};
-  GetWindowTextW(control, buffer, 100);
-  return Narrow(buffer);
-}
-
-void SetControlText(HWND control, const char* utf8) {
-  SetWindowTextW(control, Widen(utf8).c_str());
-}
-
-void ShowWarning(HWND owner, const char* text, const char* caption) {
-  MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONWARNING);
-}
+#include "ui/wide_text_win.h"
 
 namespace {
 
@@ -42,16 +21,20 @@ namespace {
 // not run twice.
 bool shut_down_done = false;
 
+// Every way the program ends comes here. The pages' entries are taken into
+// the records now, so the saving itself needs nothing of the pages.
 void ShutDown() {
   if (shut_down_done) return;
   shut_down_done = true;
   if (connection_settings.connected) Disconnect();
+  CaptureOutputEntries();
+  CaptureReplayEntries();
   SaveOutputSettings();
   PostQuitMessage(0);
 }
 
-void OpenDialog(HWND window, int template_id, DLGPROC procedure) {
-  DialogBoxParamW(instance_handle, MAKEINTRESOURCEW(template_id), window, procedure, 0);
+INT_PTR OpenDialog(HWND window, int template_id, DLGPROC procedure) {
+  return DialogBoxParamW(instance_handle, MAKEINTRESOURCEW(template_id), window, procedure, 0);
 }
 
 void InitCommonControlClasses() {
@@ -76,7 +59,10 @@ bool HandleCommand(HWND window, int id) {
     case IDC_CONNECTION_SETTINGS:
       // Its button is disabled while connected, but another program can post
       // the command: the dialog would change the transport under the open link.
-      if (!connection_settings.connected) OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc);
+      if (!connection_settings.connected &&
+          OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc) == IDOK) {
+        ShowConnectionText();
+      }
       return true;
     case IDC_CLOCK_SETTINGS:
       if (connection_settings.connected) OpenDialog(window, IDD_CLOCK, ClockDialogProc);

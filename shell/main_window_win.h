@@ -1,70 +1,14 @@
-// The main window's run-wide values and record, and the operations that
-// the window procedure dispatches to.
+// The shell's own operations: the window procedure, the main window's layout
+// and live display, connecting and the status bar.
 #pragma once
 #include <windows.h>
 
-#include <string>
-
-#include "shell/wide_text.h"  // UI texts are UTF-8 in the code, shown through the W functions
-
-constexpr int kPageCount = 3;
-constexpr int kPageSlots = 50;
-
-struct MainWindowRecord {
-  HWND group_box;          // 3000
-  HWND connect_button;     // 400
-  HWND disconnect_button;  // 401
-  HWND settings_button;    // 402
-  HWND clock_button;       // 403
-  HWND off_button;         // 441
-  HWND value_label;        // 201
-  HWND unit_label;         // 202
-  HWND mode_label;         // 203
-  HWND type_label;         // 204
-  HWND tab_control;        // 800
-  HWND page_controls[kPageCount][kPageSlots];
-  // Named page controls.
-  HWND type_group;            // 3001
-  HWND type_radios[4];        // 420..423, by output type
-  HWND set_button;            // 440
-  HWND value_box;             // 501
-  HWND value_unit_label;      // 210
-  HWND range_labels[3];       // 211..213: min, mid, max
-  HWND step_labels[6];        // 214, 218, 222, 226, 230, 234
-  HWND slider;                // 900
-  HWND realtime_check;        // 600
-  HWND repeat_check;          // 601
-  HWND sweep_boxes[4];        // 502..505: A, B, T1, T2
-  HWND count_box;             // 506
-  HWND sweep_unit_labels[2];  // 224, 225
-  HWND channel_list;          // 300
-  HWND step_controls[3];      // 1200..1202
-  HBITMAP sweep_bitmap;
-  bool connected;
-  bool realtime;
-  bool resend;
-};
-
-// Run-wide values made at start-up.
-extern HINSTANCE instance_handle;
-extern HWND main_window_handle;
-extern int screen_dpi;
-extern HFONT normal_font;
-extern HFONT medium_font;
-extern HFONT large_font;
-extern MainWindowRecord* main_window;
-
-int Scale(int layout_value);  // layout units to pixels at screen_dpi
-
-std::string GetControlText(HWND control);  // at most 99 characters
-void SetControlText(HWND control, const char* utf8);
-void ShowWarning(HWND owner, const char* text, const char* caption);
+#include "ui/main_window_record_win.h"
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Layout and live display.
 void BuildMainWindow(HWND window);
-void BuildOutputPages(HWND window, MainWindowRecord* record);
 void EnablePageControls(bool enable, MainWindowRecord* record);
 void ShowSelectedPage(MainWindowRecord* record);
 void ShowLiveReport(const char* value_text, int output_type, int mode);
@@ -76,30 +20,3 @@ void DisconnectInstrument(HWND window);
 void ShowConnectionText();
 void ShowIdentityText();
 int PollLinkTimer(HWND window);  // timer 1001: watches for a lost link
-
-// Normal output.
-void ApplyOutputType();
-void SetOutputValue(HWND window);  // button 440
-void OutputOff();                  // button 441
-void ApplyRealtimeCheck();
-void RealtimeTick(HWND window);   // timer 1002
-void LiveValueTick(HWND window);  // timer 1000
-void SliderMoved();
-void StepOutputValue(int control_id, int delta);
-void SetupSlider();
-void CaptureOutputEntries();
-
-// Sweep and replay output.
-void StartSweep(HWND window);   // button 442
-void StartReplay(HWND window);  // button 443
-void StopReplay();              // button 444
-void ApplyRepeatCheck();
-void CaptureReplayEntries();
-
-// Settings file and dialogs.
-void LoadSettings();
-void SaveSetting(int item);
-void SaveOutputSettings();
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-INT_PTR CALLBACK ClockDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

@@ -8,9 +8,10 @@
 #include "link/reader_thread_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
-#include "shell/dpi_scaling.h"
 #include "shell/link_bytes_win.h"
 #include "shell/main_window_win.h"
+#include "ui/dpi_scaling.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

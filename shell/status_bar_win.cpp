@@ -9,6 +9,7 @@
 #include "settings/settings_records.h"
 #include "shell/main_window_win.h"
 #include "shell/status_text.h"
+#include "ui/wide_text_win.h"
 
 namespace {
 

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const Loaded first = LoadFrom(&file);
   CheckUsable(first);
   // Everything the program ever writes: the dialog's items and the exit's.
-  for (int item = 0; item <= 3; ++item) SaveSettingTo(file.Store(), item);
+  for (SettingItem item : kConnectionItems) SaveSettingTo(file.Store(), item);
   SaveOutputItemsTo(file.Store());
 
   MemoryProfile again = MemoryProfile::Parse(file.Text());

@@ -185,7 +185,7 @@ TEST_F(ConfigFile, ConnectionItemsSaveOneKeyEach) {
   std::strcpy(connection_settings.com_port, "COM7");
   connection_settings.ip_address = 0;
   connection_settings.tcp_port = 0;
-  for (int item = 0; item <= 3; ++item) SaveSettingTo(file.Store(), item);
+  for (SettingItem item : kConnectionItems) SaveSettingTo(file.Store(), item);
   EXPECT_EQ(file.Text(), "[IF]\ntype=1\ncom=COM7\nip=0\nport=0\n");
 
   // Zero address and port are replaced at the next start.

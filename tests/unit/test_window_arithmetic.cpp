@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "output/slider_position.h"
-#include "shell/dpi_scaling.h"
+#include "ui/dpi_scaling.h"
 
 namespace {
 

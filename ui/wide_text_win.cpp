@@ -1,6 +1,4 @@
-#include <windows.h>
-
-#include "shell/wide_text.h"
+#include "ui/wide_text_win.h"
 
 std::wstring Widen(const char* utf8) {
   if (utf8 == nullptr || *utf8 == '\0') return {};
@@ -20,4 +18,18 @@ std::string Narrow(const wchar_t* text) {
   WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
   utf8.resize(static_cast<size_t>(length) - 1);
   return utf8;
+}
+
+std::string GetControlText(HWND control) {
+  wchar_t buffer[100] = {};
+  GetWindowTextW(control, buffer, 100);
+  return Narrow(buffer);
+}
+
+void SetControlText(HWND control, const char* utf8) {
+  SetWindowTextW(control, Widen(utf8).c_str());
+}
+
+void ShowWarning(HWND owner, const char* text, const char* caption) {
+  MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONWARNING);
 }

@@ -1,6 +1,7 @@
-#include "shell/child_control_win.h"
+#include "ui/child_control_win.h"
 
-#include "shell/main_window_win.h"
+#include "ui/main_window_record_win.h"
+#include "ui/wide_text_win.h"
 
 HWND CreateChildControl(HWND parent, const ChildControl& control) {
   HWND handle = CreateWindowExW(

@@ -1,0 +1,9 @@
+// The replay output page.
+#pragma once
+#include <windows.h>
+
+void StartReplay(HWND window);  // button 443
+void StopReplay();              // button 444
+void ApplyRepeatCheck();
+// Takes the channel and count into the output settings.
+void CaptureReplayEntries();
