@@ -1,8 +1,7 @@
 // The about box (template 2000).
-#include "settings/dialogs_win.h"
-
 #include "resources/resource_ids.h"
 #include "settings/dialog_text.h"
+#include "settings/dialogs_win.h"
 #include "ui/wide_text_win.h"
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {

@@ -1,11 +1,10 @@
 // The clock dialog (template 2002): read the instrument's clock, or set it
 // to the PC's local time, and say what was read or set.
-#include "settings/dialogs_win.h"
-
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "resources/resource_ids.h"
 #include "settings/dialog_text.h"
+#include "settings/dialogs_win.h"
 #include "ui/wide_text_win.h"
 
 namespace {

@@ -55,15 +55,15 @@ enum class SettingItem {
 };
 
 // What the connection dialog keeps.
-inline constexpr SettingItem kConnectionItems[] = {
-    SettingItem::kConnectionType, SettingItem::kComPort, SettingItem::kIpAddress,
-    SettingItem::kTcpPort};
+inline constexpr SettingItem kConnectionItems[] = {SettingItem::kConnectionType,
+                                                   SettingItem::kComPort, SettingItem::kIpAddress,
+                                                   SettingItem::kTcpPort};
 
 // Everything the output pages keep.
 inline constexpr SettingItem kOutputItems[] = {
-    SettingItem::kOutputType,     SettingItem::kOutputValue,   SettingItem::kSweepA,
-    SettingItem::kSweepB,         SettingItem::kSweepT1,       SettingItem::kSweepT2,
-    SettingItem::kReplayChannel,  SettingItem::kReplayEndless, SettingItem::kReplayCount};
+    SettingItem::kOutputType,    SettingItem::kOutputValue,   SettingItem::kSweepA,
+    SettingItem::kSweepB,        SettingItem::kSweepT1,       SettingItem::kSweepT2,
+    SettingItem::kReplayChannel, SettingItem::kReplayEndless, SettingItem::kReplayCount};
 
 // Writes one setting item from the current field values.
 void SaveSettingTo(const ProfileStore& store, SettingItem item);
