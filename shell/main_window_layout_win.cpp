@@ -10,6 +10,7 @@
 #include "settings/settings_records.h"
 #include "shell/live_report_text.h"
 #include "shell/main_window_win.h"
+#include "shell/page_background_win.h"
 #include "ui/child_control_win.h"
 #include "ui/wide_text_win.h"
 
@@ -90,6 +91,7 @@ void BuildMainWindow(HWND window) {
   BuildTabControl(window);
   BuildOwnControls(window);
   BuildOutputPages(window, main_window);
+  StackPageControls(main_window);
   EnablePageControls(false, main_window);
   ShowSelectedPage(main_window);
   main_window->connected = false;

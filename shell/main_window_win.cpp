@@ -12,6 +12,7 @@
 #include "settings/dialogs_win.h"
 #include "settings/settings_records.h"
 #include "shell/link_bytes_win.h"
+#include "shell/page_background_win.h"
 #include "ui/wide_text_win.h"
 
 namespace {
@@ -141,6 +142,8 @@ bool HandleNotify(WPARAM wparam, LPARAM lparam, LRESULT* result) {
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   // Nothing to dispatch to once the records are gone (after the loop).
   if (main_window == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  LRESULT answer = 0;
+  if (HandlePageBackground(window, message, wparam, lparam, &answer)) return answer;
   switch (message) {
     case WM_CREATE:
       main_window_handle = window;
