@@ -1,3 +1,4 @@
+// Stacking of the output pages' controls and their background colour.
 #include "shell/page_background_win.h"
 
 #include <commctrl.h>
@@ -10,6 +11,9 @@ namespace {
 // last one lives until the process ends.
 HBRUSH page_brush = nullptr;
 COLORREF page_colour = 0;
+// The tab asks the window for its background while it draws itself for the
+// sample; that request must not sample again.
+bool sampling = false;
 
 enum class Layer { kWorked, kLabel, kGroupBox };
 
@@ -24,31 +28,25 @@ Layer LayerOf(HWND control) {
   return Layer::kWorked;
 }
 
-// Controls shared by two pages are visited once, at their first listing.
-template <typename Visit>
-void ForEachPageControlOnce(const MainWindowRecord* record, Visit visit) {
-  for (int page = 0; page < kPageCount; ++page) {
-    for (int slot = 0; slot < kPageSlots; ++slot) {
-      HWND control = record->page_controls[page][slot];
-      if (control == nullptr) break;
-      bool seen = false;
-      for (int before = 0; before < page && !seen; ++before) {
-        for (int i = 0; i < kPageSlots && record->page_controls[before][i] != nullptr; ++i) {
-          if (record->page_controls[before][i] == control) seen = true;
-        }
-      }
-      if (!seen) visit(control);
-    }
-  }
-}
-
-bool IsPageControl(const MainWindowRecord* record, HWND control) {
-  for (int page = 0; page < kPageCount; ++page) {
+// Whether the control is in one of the first `pages` page lists.
+bool Listed(const MainWindowRecord* record, int pages, HWND control) {
+  for (int page = 0; page < pages; ++page) {
     for (int slot = 0; slot < kPageSlots && record->page_controls[page][slot] != nullptr; ++slot) {
       if (record->page_controls[page][slot] == control) return true;
     }
   }
   return false;
+}
+
+// Controls shared by two pages are visited once, at their first listing.
+template <typename Visit>
+void ForEachPageControlOnce(const MainWindowRecord* record, Visit visit) {
+  for (int page = 0; page < kPageCount; ++page) {
+    for (int slot = 0; slot < kPageSlots && record->page_controls[page][slot] != nullptr; ++slot) {
+      HWND control = record->page_controls[page][slot];
+      if (!Listed(record, page, control)) visit(control);
+    }
+  }
 }
 
 // Entry fields and the channel list keep the look of a field.
@@ -61,19 +59,23 @@ bool KeepsFieldLook(HWND control) {
 // The colour in the middle of the tab's body, as the tab draws it under the
 // current theme.
 COLORREF TabBodyColour(HWND tab) {
-  COLORREF colour = CLR_INVALID;
-  RECT client = {};
-  GetClientRect(tab, &client);
-  RECT body = client;
+  if (tab == nullptr) return GetSysColor(COLOR_BTNFACE);
+  RECT body = {};
+  GetClientRect(tab, &body);
   SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
+  const POINT middle = {(body.left + body.right) / 2, (body.top + body.bottom) / 2};
+  COLORREF colour = CLR_INVALID;
   HDC tab_dc = GetDC(tab);
   HDC memory = CreateCompatibleDC(tab_dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(tab_dc, client.right, client.bottom);
+  // One pixel is enough: the tab draws through an origin that puts its
+  // middle there.
+  HBITMAP bitmap = CreateCompatibleBitmap(tab_dc, 1, 1);
   if (memory != nullptr && bitmap != nullptr) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
+    SetViewportOrgEx(memory, -middle.x, -middle.y, nullptr);
     SendMessageW(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
                  PRF_CLIENT | PRF_ERASEBKGND);
-    colour = GetPixel(memory, (body.left + body.right) / 2, (body.top + body.bottom) / 2);
+    colour = GetPixel(memory, middle.x, middle.y);
     SelectObject(memory, previous);
   }
   if (bitmap != nullptr) DeleteObject(bitmap);
@@ -82,9 +84,12 @@ COLORREF TabBodyColour(HWND tab) {
   return colour != CLR_INVALID ? colour : GetSysColor(COLOR_BTNFACE);
 }
 
+// Null while the sample is being taken.
 HBRUSH PageBrush() {
-  if (page_brush == nullptr) {
+  if (page_brush == nullptr && !sampling) {
+    sampling = true;
     page_colour = TabBodyColour(main_window->tab_control);
+    sampling = false;
     page_brush = CreateSolidBrush(page_colour);
   }
   return page_brush;
@@ -141,8 +146,9 @@ bool HandlePageBackground(HWND window, UINT message, WPARAM wparam, LPARAM lpara
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       HWND control = reinterpret_cast<HWND>(lparam);
-      if (!IsPageControl(main_window, control) || KeepsFieldLook(control)) return false;
+      if (!Listed(main_window, kPageCount, control) || KeepsFieldLook(control)) return false;
       HBRUSH brush = PageBrush();
+      if (brush == nullptr) return false;
       SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
       SetBkColor(dc, page_colour);
       SetBkMode(dc, TRANSPARENT);
@@ -155,9 +161,10 @@ bool HandlePageBackground(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       RECT client = {};
       GetClientRect(window, &client);
       FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
-      if (main_window->tab_control != nullptr) {
+      HBRUSH brush = PageBrush();
+      if (brush != nullptr && main_window->tab_control != nullptr) {
         const RECT body = PageArea(window, main_window->tab_control);
-        FillRect(dc, &body, PageBrush());
+        FillRect(dc, &body, brush);
       }
       *result = 1;
       return true;
