@@ -103,6 +103,10 @@ TEST(Look, PagesShowTheTabBodyAndTheWholeSliderTrack) {
     EXPECT_EQ(ColourHex(pixels[i]), ColourHex(pixels[i + 1])) << "slider row " << spots[i].y;
   }
 
+  // After a theme change the body is sampled afresh.
+  SendMessageW(run.window, WM_THEMECHANGED, 0, 0);
+  EXPECT_EQ(ColourHex(SettledPixels({spots[1]})[0]), ColourHex(body));
+
   // A click there is the slider's: one page (1) towards the click.
   const int before = SliderPos(run);
   ClickOnScreen(OnScreen(slider, covered, 10));
