@@ -59,7 +59,6 @@ bool KeepsFieldLook(HWND control) {
 // The colour in the middle of the tab's body, as the tab draws it under the
 // current theme.
 COLORREF TabBodyColour(HWND tab) {
-  if (tab == nullptr) return GetSysColor(COLOR_BTNFACE);
   RECT body = {};
   GetClientRect(tab, &body);
   SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&body));
@@ -84,9 +83,9 @@ COLORREF TabBodyColour(HWND tab) {
   return colour != CLR_INVALID ? colour : GetSysColor(COLOR_BTNFACE);
 }
 
-// Null while the sample is being taken.
+// Null while the sample is being taken, and without a tab to sample.
 HBRUSH PageBrush() {
-  if (page_brush == nullptr && !sampling) {
+  if (page_brush == nullptr && !sampling && main_window->tab_control != nullptr) {
     sampling = true;
     page_colour = TabBodyColour(main_window->tab_control);
     sampling = false;
@@ -162,7 +161,7 @@ bool HandlePageBackground(HWND window, UINT message, WPARAM wparam, LPARAM lpara
       GetClientRect(window, &client);
       FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
       HBRUSH brush = PageBrush();
-      if (brush != nullptr && main_window->tab_control != nullptr) {
+      if (brush != nullptr) {
         const RECT body = PageArea(window, main_window->tab_control);
         FillRect(dc, &body, brush);
       }
