@@ -14,6 +14,8 @@ starts=${2:-10}
 settle=5
 
 SIM=$out/host/sim/rv-sola62-sim
+# RV_BENCH_PROGRAM measures another build of the program with this one's driver.
+program=${RV_BENCH_PROGRAM:-$out/win/rv-sola62.exe}
 . "$root/scripts/sim-session.sh"
 export WINEPREFIX="$sim_session_dir/prefix"
 export WINEDEBUG=-all
@@ -34,8 +36,8 @@ ticks=$(getconf CLK_TCK)
 own_pids() {
   local p
   for p in /proc/[0-9]*; do
-    tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
-    tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -q -- "$1" && echo "${p#/proc/}"
+    { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    { tr '\0' ' ' <"$p/cmdline"; } 2>/dev/null | grep -q -- "$1" && echo "${p#/proc/}"
   done
 }
 cpu_ticks() {
@@ -53,12 +55,17 @@ cpu_ticks() {
 measure() {
   local name=$1 config=$2 work="$sim_session_dir/work-$1" driver_pid prog server t0 t1 p0 p1 s0 s1
   mkdir -p "$work"
+  # The previous case's program must be gone, or it would be measured instead.
+  for _ in $(seq 150); do
+    [ -z "$(own_pids '[/\\]rv-sola62.exe')" ] && break
+    sleep 0.1
+  done
   printf '%b' "$config" >"$work/config.ini"
   rm -f "$work/done"
   if [ "$name" = disconnected ]; then
-    (cd "$work" && exec wine "$out/win/rv-sola62.exe") >/dev/null 2>&1 &
+    (cd "$work" && exec wine "$program") >/dev/null 2>&1 &
   else
-    RV_DEMO_HOLD_S=$((settle + seconds + 30)) RV_E2E_PROGRAM="$out/win/rv-sola62.exe" wine "$out/win/tests/e2e/e2e_demo.exe" \
+    RV_DEMO_HOLD_S=$((settle + seconds + 30)) RV_E2E_PROGRAM="$program" wine "$out/win/tests/e2e/e2e_demo.exe" \
       "$work" "$work/done" >"$work/demo.out" 2>&1 &
   fi
   driver_pid=$!
@@ -80,8 +87,16 @@ measure() {
   t1=$(date +%s%N)
   awk -v n="$name" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t=$(((t1 - t0) / 1000000)) -v hz="$ticks" \
     'BEGIN { printf "%-13s program %5.2f %%   wineserver %5.2f %%   (%.1f s)\n", n, 100*p/hz/(t/1000), 100*s/hz/(t/1000), t/1000 }'
-  touch "$work/done"
-  if [ "$name" = disconnected ]; then stop_pid "$(own_pids '[/\\]rv-sola62.exe' | head -n1)"; fi
+  if [ "$name" = disconnected ]; then
+    stop_pid "$prog"
+  else
+    # The driver shows each page until the file appears, then exits the program.
+    for _ in $(seq 100); do
+      kill -0 "$driver_pid" 2>/dev/null || break
+      touch "$work/done"
+      sleep 0.2
+    done
+  fi
   stop_pid "$driver_pid"
   wait "$driver_pid" 2>/dev/null || true
   timeout 15 wineserver -w || true
