@@ -1,15 +1,28 @@
-// A scripted instrument in the test process, on a loopback TCP listener or on
-// a COM port (the far end of the program's pty). It records every frame that
-// arrives and answers like a good instrument unless a test says otherwise.
+// A scripted instrument in the test process, on a loopback TCP listener. It
+// records every frame that arrives and answers like a good instrument unless a
+// test says otherwise. Frames are built by the simulator's own code, so that a
+// fault in the program's codec is not mirrored here.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/harness_frames.h"
+#include "sim/sim_frame.h"
 
 namespace e2e {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Frame {  // as the program sent it
+  uint8_t command = 0;
+  Bytes data;
+  Bytes raw;
+};
+
+inline std::string Hex(const Bytes& bytes) {
+  return HexBytes(bytes.data(), static_cast<int>(bytes.size()));
+}
 
 struct FakeBehaviour {
   bool silent = false;  // answers nothing at all
@@ -17,7 +30,6 @@ struct FakeBehaviour {
   uint8_t version_status = 0;
   uint8_t serial_status = 0;
   uint8_t device_code = 2;
-  std::string serial = "E2E00042";  // the first 8 characters go out
   uint8_t live_mode = 0;
   uint8_t live_type = 0;
   int16_t live_code = 0;
@@ -40,21 +52,16 @@ struct FakeInstrument {
 
 // Listens on 127.0.0.1 at a free port (fake.port); one connection at a time.
 bool StartFakeTcp(FakeInstrument& fake, const FakeBehaviour& behaviour = {});
-// Serves the given COM port (FakeComPort(): the pty end facing the program's port).
-bool StartFakeSerial(FakeInstrument& fake, const std::string& com_port,
-                     const FakeBehaviour& behaviour = {});
-void StopFake(FakeInstrument& fake);
-
 // Changes the behaviour while it runs.
 void ChangeBehaviour(FakeInstrument& fake, const std::function<void(FakeBehaviour&)>& change);
 
+// What has come so far (nothing for a fake never started).
 std::vector<Frame> ReceivedFrames(const FakeInstrument& fake);
 std::vector<uint8_t> ReceivedCommands(const FakeInstrument& fake);
 int CountCommand(const FakeInstrument& fake, uint8_t command);
-// Waits until a frame with this command has come (the first one after
-// `after` frames); fills *frame when given.
+// Waits until a frame with this command has come; fills *frame when given.
 bool WaitForCommand(const FakeInstrument& fake, uint8_t command, int timeout_ms,
-                    Frame* frame = nullptr, size_t after = 0);
+                    Frame* frame = nullptr);
 void ClearReceived(FakeInstrument& fake);
 void DropConnection(FakeInstrument& fake);
 // Sends bytes now, whatever was asked; nothing when no peer is connected.

@@ -1,5 +1,5 @@
-// The about box, the connection settings dialog with its port list, and the
-// clock dialog against a scripted instrument.
+// The about box, the connection settings dialog with its port list, the clock
+// dialog against a scripted instrument, and commands posted to the window.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <setupapi.h>
@@ -16,32 +16,8 @@ namespace {
 
 constexpr uint8_t kSetClock = 0x40;
 constexpr uint8_t kGetClock = 0x41;
-
-bool Shown(HWND dialog, int id) {
-  HWND control = GetDlgItem(dialog, id);
-  return control != nullptr && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-// The first open dialog or message box of the program with this caption.
-bool WaitForCaption(const ProgramRun& run, const std::string& caption, DialogInfo* out) {
-  return WaitUntil([&] {
-    for (const DialogInfo& dialog : OpenDialogs(run)) {
-      if (dialog.caption == caption) {
-        *out = dialog;
-        return true;
-      }
-    }
-    return false;
-  });
-}
-
-bool StillOpen(const ProgramRun& run, const DialogInfo& dialog) {
-  return Sync(run) && IsWindow(dialog.window) && IsWindowVisible(dialog.window);
-}
-
-void CloseBox(const DialogInfo& dialog) {
-  PostMessageW(dialog.window, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
+const char kNoAnswer[] = "計測器から応答がありませんでした。";
+const char kClockText[] = "計測器の現在時刻は 2024/3/5 14:07:09 です。";
 
 void PressKey(const DialogInfo& dialog, WPARAM key) {
   PostMessageW(dialog.window, WM_KEYDOWN, key, 1);
@@ -53,27 +29,22 @@ void PressKey(const DialogInfo& dialog, WPARAM key) {
 void ExpectStandardCommandsIgnored(const ProgramRun& run, const DialogInfo& dialog) {
   DismissDialog(dialog, IDOK);
   DismissDialog(dialog, IDCANCEL);
-  EXPECT_TRUE(StillOpen(run, dialog));
+  EXPECT_TRUE(Sync(run) && IsWindowVisible(dialog.window)) << dialog.caption;
   EXPECT_EQ(OpenDialogs(run).size(), 1u) << "a message box came up";
 }
 
-// Serial port devices registered through the Setup API, so that its
-// enumeration lists them (Wine lists none for the COM ports mapped in
-// dosdevices). Removed again at the end of the test.
+// Serial port devices registered through the Setup API with the port
+// interface, so that the program's enumeration lists them (Wine lists none for
+// the COM ports mapped in dosdevices). Removed again at the end of the test.
 class SerialPorts {
  public:
   explicit SerialPorts(const std::vector<std::wstring>& names) {
-    devices_ = SetupDiCreateDeviceInfoList(&kPortsClass, nullptr);
-    ok_ = devices_ != INVALID_HANDLE_VALUE;
     for (const std::wstring& name : names) ok_ = ok_ && Add(name);
   }
-
   ~SerialPorts() {
-    if (devices_ == INVALID_HANDLE_VALUE) return;
     for (SP_DEVINFO_DATA& device : added_) SetupDiRemoveDevice(devices_, &device);
     SetupDiDestroyDeviceInfoList(devices_);
   }
-
   bool ok() const { return ok_; }
 
  private:
@@ -83,123 +54,121 @@ class SerialPorts {
       0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
   bool Add(const std::wstring& name) {
-    const std::wstring id = L"ROOT\\RVSOLAE2E\\" + name;
-    SP_DEVINFO_DATA device = {};
+    SP_DEVINFO_DATA device{};
+    SP_DEVICE_INTERFACE_DATA interface_data{};
     device.cbSize = sizeof device;
-    if (!SetupDiCreateDeviceInfoW(devices_, id.c_str(), &kPortsClass, nullptr, nullptr, 0,
-                                  &device) ||
+    interface_data.cbSize = sizeof interface_data;
+    if (!SetupDiCreateDeviceInfoW(devices_, (L"ROOT\\RVSOLAE2E\\" + name).c_str(), &kPortsClass,
+                                  nullptr, nullptr, 0, &device) ||
         !SetupDiRegisterDeviceInfo(devices_, &device, 0, nullptr, nullptr, nullptr)) {
       return false;
     }
     added_.push_back(device);
-    SP_DEVICE_INTERFACE_DATA interface_data = {};
-    interface_data.cbSize = sizeof interface_data;
+    HKEY key = nullptr;
     if (!SetupDiCreateDeviceInterfaceW(devices_, &device, &kComPortInterface, nullptr, 0,
-                                       &interface_data)) {
+                                       &interface_data) ||
+        (key = SetupDiCreateDevRegKeyW(devices_, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr,
+                                       nullptr)) == INVALID_HANDLE_VALUE) {
       return false;
     }
-    HKEY key = SetupDiCreateDevRegKeyW(devices_, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, nullptr,
-                                       nullptr);
-    if (key == INVALID_HANDLE_VALUE) return false;
-    LONG written =
+    const LONG written =
         RegSetValueExW(key, L"PortName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
                        static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
     return written == ERROR_SUCCESS;
   }
 
-  HDEVINFO devices_ = INVALID_HANDLE_VALUE;
+  HDEVINFO devices_ = SetupDiCreateDeviceInfoList(&kPortsClass, nullptr);
   std::vector<SP_DEVINFO_DATA> added_;
-  bool ok_ = false;
+  bool ok_ = devices_ != INVALID_HANDLE_VALUE;
 };
 
-std::vector<std::string> ComboItems(HWND combo) {
-  std::vector<std::string> items;
-  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (int i = 0; i < count; ++i) items.push_back(ComboItemText(combo, i));
-  return items;
+bool OpenConnectionDialog(const ProgramRun& run, DialogInfo* dialog, WORD code = BN_CLICKED) {
+  PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(402, code), 0);
+  return WaitForDialog(run, kWaitTimeoutMs, dialog, "接続設定");
 }
 
-bool OpenConnectionDialog(const ProgramRun& run, DialogInfo* dialog) {
-  Click(run, 402);
-  return WaitForCaption(run, "接続設定", dialog);
+// Opens, works and closes the dialog by a button (IDCANCEL: its close box).
+void UseConnectionDialog(const ProgramRun& run, int button, const std::function<void(HWND)>& work) {
+  DialogInfo dialog;
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
+  work(dialog.window);
+  if (button == IDCANCEL) CloseBox(dialog.window);
+  if (button != IDCANCEL) Click(dialog.window, button);
+  ASSERT_TRUE(WaitForDialogGone(dialog));
+  ASSERT_TRUE(Sync(run));
 }
 
 // The serial row, or the address and port rows, by the chosen method.
-void ExpectRowsFor(const DialogInfo& dialog, bool tcp) {
-  for (int id : {251, 311}) EXPECT_EQ(Shown(dialog.window, id), !tcp) << id;
-  for (int id : {252, 700, 253, 500}) EXPECT_EQ(Shown(dialog.window, id), tcp) << id;
+void ExpectRowsFor(HWND dialog, bool tcp) {
+  for (int id : {251, 311}) EXPECT_EQ(IsVisible(Control(dialog, id)), !tcp) << id;
+  for (int id : {252, 700, 253, 500}) EXPECT_EQ(IsVisible(Control(dialog, id)), tcp) << id;
 }
 
 }  // namespace
 
 TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
   ProgramRun run;
-  ASSERT_TRUE(Started(run, SerialConfig(ProgramComPort())));
-  const char* ways[] = {"OK button", "Enter", "Esc", "close box"};
-  for (int way = 0; way < 4; ++way) {
+  ASSERT_TRUE(Started(run, SerialConfig("COM1")));
+  const std::pair<const char*, std::function<void(const DialogInfo&)>> ways[] = {
+      {"OK button", [](const DialogInfo& d) { Click(d.window, 470); }},
+      {"Enter", [](const DialogInfo& d) { PressKey(d, VK_RETURN); }},
+      {"Esc", [](const DialogInfo& d) { PressKey(d, VK_ESCAPE); }},
+      {"close box", [](const DialogInfo& d) { CloseBox(d.window); }}};
+  for (const auto& [way, close] : ways) {
     MenuCommand(run, 101);
     DialogInfo about;
-    ASSERT_TRUE(WaitForCaption(run, "バージョン情報", &about)) << ways[way];
-    if (way == 0) {
-      const std::string version = Text(GetDlgItem(about.window, 271));
-      EXPECT_EQ(version, "バージョン 1.00");
-      EXPECT_NE(Text(GetDlgItem(about.window, 270)).find("RV-SOLA62"), std::string::npos);
-      Click(about.window, 470);
-    } else if (way == 1) {
-      PressKey(about, VK_RETURN);
-    } else if (way == 2) {
-      PressKey(about, VK_ESCAPE);
-    } else {
-      CloseBox(about);
-    }
-    EXPECT_TRUE(WaitForDialogGone(about)) << ways[way] << " left the box open";
+    ASSERT_TRUE(WaitForDialog(run, kWaitTimeoutMs, &about, "バージョン情報")) << way;
+    EXPECT_EQ(Text(Control(about.window, 271)), "バージョン 1.00");
+    EXPECT_NE(Text(Control(about.window, 270)).find("RV-SOLA62"), std::string::npos);
+    close(about);
+    EXPECT_TRUE(WaitForDialogGone(about)) << way << " left the box open";
   }
 }
 
+// Only the low word of a command names it: the dialog opens with any code in the high word.
 TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   ProgramRun run;
-  ASSERT_TRUE(Started(run, SerialConfig(ProgramComPort())));
+  ASSERT_TRUE(Started(run, SerialConfig("COM1")));
   const std::string before = ConfigText(run);
-  EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
 
   DialogInfo dialog;
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-  EXPECT_EQ(ComboSelection(GetDlgItem(dialog.window, 310)), 0);
-  ExpectRowsFor(dialog, false);
-  EXPECT_EQ(Text(GetDlgItem(dialog.window, 500)), "10101");
+  ASSERT_TRUE(OpenConnectionDialog(run, &dialog, 0x1234));
+  EXPECT_EQ(ComboSelection(Control(dialog.window, 310)), 0);
+  ExpectRowsFor(dialog.window, false);
+  EXPECT_EQ(Text(Control(dialog.window, 500)), "10101");
   for (int method : {1, 0}) {
     ASSERT_TRUE(SelectComboItem(dialog.window, 310, method));
     ASSERT_TRUE(Sync(run));
-    ExpectRowsFor(dialog, method == 1);
+    ExpectRowsFor(dialog.window, method == 1);
   }
-
   ExpectStandardCommandsIgnored(run, dialog);
-
-  // Cancel and the close box read nothing, even after changes.
-  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
   Click(dialog.window, 411);
   ASSERT_TRUE(WaitForDialogGone(dialog));
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
-  CloseBox(dialog);
-  ASSERT_TRUE(WaitForDialogGone(dialog));
+
+  // Cancel and the close box read nothing, even after changes.
+  auto tcp = [](HWND d) { ASSERT_TRUE(SelectComboItem(d, 310, 1)); };
+  for (int button : {411, IDCANCEL}) UseConnectionDialog(run, button, tcp);
   EXPECT_EQ(ConfigText(run), before);
   EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
 
   // OK with the other method and an empty port field.
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-  ASSERT_TRUE(SelectComboItem(dialog.window, 310, 1));
-  ASSERT_TRUE(SetText(GetDlgItem(dialog.window, 500), ""));
-  Click(dialog.window, 410);
-  ASSERT_TRUE(WaitForDialogGone(dialog));
-  ASSERT_TRUE(Sync(run));
-  std::string after = ConfigText(run);
-  EXPECT_EQ(IniValue(after, "IF", "type"), "1");
-  EXPECT_EQ(IniValue(after, "IF", "port"), "0");
-  EXPECT_EQ(IniValue(after, "IF", "ip"), "2130706433");  // untouched, written back as it was
-  EXPECT_EQ(IniValue(after, "IF", "com"), ProgramComPort());
+  UseConnectionDialog(run, 410, [&](HWND d) {
+    tcp(d);
+    ASSERT_TRUE(SetText(Control(d, 500), ""));
+  });
+  const std::string after = ConfigText(run);
+  const std::pair<const char*, std::string> written[] = {
+      {"type", "1"}, {"port", "0"}, {"ip", "2130706433"}, {"com", "COM1"}};  // ip, com as they were
+  for (const auto& [key, value] : written) EXPECT_EQ(IniValue(after, "IF", key), value) << key;
   EXPECT_EQ(StatusText(run, 0), "Wi-Fi接続(未接続)");
+
+  // Without a link the clock command has nothing to talk to, and unknown ids
+  // go to default processing and leave the window as it was.
+  for (int id : {403, 999}) PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+  ASSERT_TRUE(Sync(run));
+  EXPECT_TRUE(NoDialogWithin(run, 300)) << "the clock dialog opened while disconnected";
+  EXPECT_TRUE(IsEnabled(run, 400));
 
   // The next start puts the default port back.
   MenuCommand(run, 100);
@@ -213,33 +182,20 @@ TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
 TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
   SerialPorts ports({L"COM3", L"COM7"});
   if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
-
-  {
-    ProgramRun run;
-    ASSERT_TRUE(Started(run, SerialConfig("COM7")));
-    DialogInfo dialog;
-    ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-    HWND list = GetDlgItem(dialog.window, 311);
-    EXPECT_EQ(ComboItems(list), (std::vector<std::string>{"COM3", "COM7"}));
-    EXPECT_EQ(ComboSelection(list), 1);
-    Click(dialog.window, 411);
-    ASSERT_TRUE(WaitForDialogGone(dialog));
-  }
+  ProgramRun run;
+  ASSERT_TRUE(Started(run, SerialConfig("COM7")));
+  UseConnectionDialog(run, 411, [](HWND d) {
+    EXPECT_EQ(ComboItems(Control(d, 311)), (std::vector<std::string>{"COM3", "COM7"}));
+    EXPECT_EQ(ComboSelection(Control(d, 311)), 1);
+  });
 
   // A stored port that is not present gives way to the first listed one at
   // once; the file changes only with OK.
-  ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig("COM5")));
-  DialogInfo dialog;
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-  EXPECT_EQ(ComboSelection(GetDlgItem(dialog.window, 311)), 0);
-  Click(dialog.window, 411);
-  ASSERT_TRUE(WaitForDialogGone(dialog));
+  auto first = [](HWND d) { EXPECT_EQ(ComboSelection(Control(d, 311)), 0); };
+  UseConnectionDialog(run, 411, first);
   EXPECT_EQ(IniValue(ConfigText(run), "IF", "com"), "COM5");
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-  Click(dialog.window, 410);
-  ASSERT_TRUE(WaitForDialogGone(dialog));
-  ASSERT_TRUE(Sync(run));
+  UseConnectionDialog(run, 410, first);
   EXPECT_EQ(IniValue(ConfigText(run), "IF", "com"), "COM3");
 }
 
@@ -253,7 +209,7 @@ class ClockDialog : public ::testing::Test {
     ASSERT_TRUE(StartedWithFake(run, fake, behaviour));
     ASSERT_TRUE(Connected(run));
     Click(run, 403);
-    ASSERT_TRUE(WaitForCaption(run, "時計設定", &dialog));
+    ASSERT_TRUE(WaitForDialog(run, kWaitTimeoutMs, &dialog, "時計設定"));
   }
 
   // Clicks a button of the dialog and returns the text of the message box
@@ -262,59 +218,44 @@ class ClockDialog : public ::testing::Test {
   std::string ClickAndRead(int id, const char* caption) {
     Click(dialog.window, id);
     DialogInfo box;
-    if (!WaitForCaption(run, caption, &box)) return "<no message>";
+    if (!WaitForDialog(run, kWaitTimeoutMs, &box, caption)) return "<no message>";
     EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog.window);
-    EXPECT_NE(GetDlgItem(box.window, IDOK), nullptr);
-    EXPECT_EQ(GetDlgItem(box.window, IDCANCEL), nullptr);
-    EXPECT_EQ(ShowsIcon(box.window), box.caption == "エラー") << box.text;
+    EXPECT_NE(Control(box.window, IDOK), nullptr);
+    EXPECT_EQ(Control(box.window, IDCANCEL), nullptr);
+    bool icon = false;
+    for (HWND child = nullptr; (child = FindWindowExW(box.window, child, L"Static", nullptr));) {
+      const LONG style = GetWindowLongW(child, GWL_STYLE);
+      icon |= (style & WS_VISIBLE) && (style & SS_TYPEMASK) == SS_ICON &&
+              SendMessageW(child, STM_GETICON, 0, 0) != 0;
+    }
+    EXPECT_EQ(icon, box.caption == "エラー") << box.text;
     DismissDialog(box);
     EXPECT_TRUE(WaitForDialogGone(box));
     return box.text;
   }
-
-  static bool ShowsIcon(HWND box) {
-    bool icon = false;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM found) {
-          const LONG style = GetWindowLongW(child, GWL_STYLE);
-          if ((style & WS_VISIBLE) && (style & SS_TYPEMASK) == SS_ICON &&
-              SendMessageW(child, STM_GETICON, 0, 0) != 0) {
-            *reinterpret_cast<bool*>(found) = true;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&icon));
-    return icon;
-  }
 };
-
-const char kNoAnswer[] = "計測器から応答がありませんでした。";
 
 TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
   OpenConnected();
-  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), "計測器の現在時刻は 2024/3/5 14:07:09 です。");
+  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), kClockText);
   ExpectStandardCommandsIgnored(run, dialog);
 
   ClearReceived(fake);
-  SYSTEMTIME before;
+  SYSTEMTIME before, after;
   GetLocalTime(&before);
-  std::string message = ClickAndRead(432, "本体時刻設定");
-  SYSTEMTIME after;
+  const std::string message = ClickAndRead(432, "本体時刻設定");
   GetLocalTime(&after);
   Frame frame;
   ASSERT_TRUE(WaitForCommand(fake, kSetClock, 0, &frame));
   ASSERT_EQ(frame.data.size(), 6u);
-  auto key = [](int y, int mo, int d, int h, int mi, int s) {
-    return ((((y * 13LL + mo) * 32 + d) * 24 + h) * 60 + mi) * 60 + s;
+  // Year-2000, month, day, hour, minute, second: comparable as bytes.
+  auto sent_as = [](const SYSTEMTIME& t) {
+    return Bytes{uint8_t(t.wYear - 2000), uint8_t(t.wMonth),  uint8_t(t.wDay),
+                 uint8_t(t.wHour),        uint8_t(t.wMinute), uint8_t(t.wSecond)};
   };
+  EXPECT_LE(sent_as(before), frame.data);
+  EXPECT_LE(frame.data, sent_as(after));
   const Bytes& t = frame.data;
-  long long sent = key(t[0] + 2000, t[1], t[2], t[3], t[4], t[5]);
-  EXPECT_LE(
-      key(before.wYear, before.wMonth, before.wDay, before.wHour, before.wMinute, before.wSecond),
-      sent);
-  EXPECT_LE(sent,
-            key(after.wYear, after.wMonth, after.wDay, after.wHour, after.wMinute, after.wSecond));
   char expected[160];
   std::snprintf(expected, sizeof expected,
                 "計測器に現在時刻(%4d/%d/%d %d:%02d:%02d)を設定しました。", t[0] + 2000, t[1], t[2],
@@ -328,10 +269,8 @@ TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
 // Neither an unanswered exchange nor a lost link is shown as a time read or set.
 TEST_F(ClockDialog, WithoutAnAnswerNoTimeIsShownAsTheInstruments) {
   FakeBehaviour behaviour;
-  behaviour.custom = [](const Frame& request, Bytes* answer) {
-    if (request.command != kGetClock && request.command != kSetClock) return false;
-    answer->clear();  // no answer at all
-    return true;
+  behaviour.custom = [](const Frame& request, Bytes*) {
+    return request.command == kGetClock || request.command == kSetClock;  // no answer at all
   };
   OpenConnected(behaviour);
   EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);  // before any time was read
@@ -339,24 +278,19 @@ TEST_F(ClockDialog, WithoutAnAnswerNoTimeIsShownAsTheInstruments) {
   EXPECT_EQ(CountCommand(fake, kSetClock), 1);
 
   ChangeBehaviour(fake, [](FakeBehaviour& b) { b.custom = nullptr; });
-  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), "計測器の現在時刻は 2024/3/5 14:07:09 です。");
+  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), kClockText);
 
   // The link is lost while the dialog stays open: nothing more is sent.
   ChangeBehaviour(fake, [](FakeBehaviour& b) { b.silent = true; });
   DialogInfo lost;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        for (const DialogInfo& d : OpenDialogs(run))
-          if (d.text == "通信が切断されました。") lost = d;
-        return lost.window != nullptr;
-      },
-      40000));
+  ASSERT_TRUE(WaitForDialog(run, 40000, &lost, "エラー"));
+  EXPECT_EQ(lost.text, "通信が切断されました。");
   DismissDialog(lost);
   ASSERT_TRUE(WaitForDialogGone(lost));
   ClearReceived(fake);
   EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);
   EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
   EXPECT_TRUE(ReceivedFrames(fake).empty());
-  CloseBox(dialog);
+  CloseBox(dialog.window);
   EXPECT_TRUE(WaitForDialogGone(dialog));
 }
