@@ -3,81 +3,71 @@
 #include <windows.h>
 // clang-format on
 
+#include "tests/e2e/harness_fake.h"
+
 #include <algorithm>
-#include <atomic>
 #include <mutex>
 #include <thread>
 
-#include "tests/e2e/harness.h"
+#include "tests/e2e/harness_program.h"
 
 namespace e2e {
 
 struct FakeState {
-  std::mutex lock;  // all but the sockets, which only the I/O thread opens and closes
+  std::mutex lock;  // all of it; only the I/O thread writes client
   FakeBehaviour behaviour;
   std::vector<Frame> frames;
-  Bytes pending;  // the start of a frame still coming
   int connections = 0;
-  std::atomic<bool> stop{false}, drop{false};
-  std::thread thread;
   SOCKET listener = INVALID_SOCKET;
   SOCKET client = INVALID_SOCKET;
+  std::thread thread;
 };
 
 namespace {
-
-Bytes Reply(uint8_t command, uint8_t status, const Bytes& data) {
-  return BuildFrame(0x55, command, status, data);
-}
 
 // The answer of a good instrument, shaped by the test's behaviour.
 Bytes AnswerFor(const Frame& request, FakeBehaviour& b) {
   Bytes answer;
   if (b.custom && b.custom(request, &answer)) return answer;
   if (b.silent) return {};
-  const uint16_t live = static_cast<uint16_t>(b.live_code);
+  const Bytes& data = request.data;
   switch (request.command) {
     case 0x10:
-      return Reply(0x10, 0, {});
+      return BuildFrame(0x55, 0x10, 0, {});
     case 0x40:
-      if (request.data.size() == 6) b.clock = request.data;
+      if (data.size() == 6) b.clock = data;
       break;
     case 0x41:
-      return Reply(0x41, 0, b.clock);
+      return BuildFrame(0x55, 0x41, 0, b.clock);
     case 0x42:
-      return Reply(0x42, b.version_status, {b.device_code, 1, 5, 0, 0, 0});
+      return BuildFrame(0x55, 0x42, b.version_status, {b.device_code, 1, 5, 0, 0, 0});
     case 0x43:
-      return Reply(0x43, b.serial_status, {'E', '2', 'E', '0', '0', '0', '4', '2'});
+      return BuildFrame(0x55, 0x43, b.serial_status, {'E', '2', 'E', '0', '0', '0', '4', '2'});
     case 0xC1:
-      if (request.data.size() == 3) {
-        b.live_type = request.data[0];
-        b.live_code = static_cast<int16_t>((request.data[1] << 8) | request.data[2]);
-        b.live_mode = 0;
-      }
+      if (data.size() == 3) b.live = {0, data[0], data[1], data[2]};
       break;
     case 0xC2:
-      return Reply(0xC2, 0, {b.live_mode, b.live_type, uint8_t(live >> 8), uint8_t(live & 0xFF)});
+      return BuildFrame(0x55, 0xC2, 0, b.live);
   }
   return BuildFrame(0xAA, request.command, 0, {});  // an acknowledgement
 }
 
-// Takes the complete frames off the front of the pending bytes and answers
-// them; what a bad checksum spoils gets no answer.
-Bytes TakeFrames(FakeState* s) {
+// Records and answers the complete frames at the front of pending; the rest
+// waits for more bytes. A frame with a wrong checksum gets no answer.
+Bytes TakeFrames(FakeState* s, Bytes& pending) {
   Bytes answers;
-  Bytes& p = s->pending;
-  while (p.size() >= 6) {
-    const size_t size = ((size_t{p[3]} << 8) | p[4]) + 6;
-    if (p[0] != 0xAA || size > 1024) {  // noise before a start byte is skipped
-      p.erase(p.begin());
+  while (pending.size() >= 6) {
+    const size_t size = ((size_t{pending[3]} << 8) | pending[4]) + 6;
+    if (pending[0] != 0xAA || size > 1024) {  // noise before a start byte is skipped
+      pending.erase(pending.begin());
       continue;
     }
-    if (p.size() < size) break;
-    Frame frame{p[1], Bytes(p.begin() + 5, p.begin() + size - 1),
-                Bytes(p.begin(), p.begin() + size)};
-    p.erase(p.begin(), p.begin() + size);
-    s->frames.push_back(frame);
-    if (BuildFrame(0xAA, frame.command, frame.raw[2], frame.data) != frame.raw) continue;
+    if (pending.size() < size) break;
+    const Bytes raw(pending.begin(), pending.begin() + size);
+    pending.erase(pending.begin(), pending.begin() + size);
+    s->frames.push_back({raw[1], Bytes(raw.begin() + 5, raw.end() - 1), raw});
+    const Frame& frame = s->frames.back();
+    if (BuildFrame(0xAA, frame.command, raw[2], frame.data) != raw) continue;
     const Bytes answer = AnswerFor(frame, s->behaviour);
     answers.insert(answers.end(), answer.begin(), answer.end());
   }
@@ -85,60 +75,42 @@ Bytes TakeFrames(FakeState* s) {
 }
 
 void SendAll(SOCKET socket, const Bytes& bytes) {
-  if (socket != INVALID_SOCKET && !bytes.empty())
-    send(socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0);
+  send(socket, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0);
 }
 
-void CloseClient(FakeState* s) {
-  std::lock_guard<std::mutex> hold(s->lock);
-  closesocket(s->client);
-  s->client = INVALID_SOCKET;
-  s->pending.clear();  // nothing of this connection reaches the next
-}
-
+// One connection after the other, until the listener is closed.
 void Serve(FakeState* s) {
-  while (!s->stop) {
-    if (s->client != INVALID_SOCKET && s->drop.exchange(false)) CloseClient(s);
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(s->client != INVALID_SOCKET ? s->client : s->listener, &readable);
-    timeval wait = {0, 5000};
-    if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-    if (s->client == INVALID_SOCKET) {
-      const SOCKET client = accept(s->listener, nullptr, nullptr);
-      std::lock_guard<std::mutex> hold(s->lock);
-      s->client = client;
-      s->connections += client != INVALID_SOCKET;
-      continue;
-    }
-    char buffer[2048];
-    const int got = recv(s->client, buffer, sizeof buffer, 0);
-    if (got <= 0) {
-      CloseClient(s);
-      continue;
-    }
-    Bytes answers;
-    int delay_ms = 0;
+  for (SOCKET client; (client = accept(s->listener, nullptr, nullptr)) != INVALID_SOCKET;) {
     {
       std::lock_guard<std::mutex> hold(s->lock);
-      s->pending.insert(s->pending.end(), buffer, buffer + got);
-      answers = TakeFrames(s);
-      delay_ms = s->behaviour.delay_ms;
+      s->client = client;
+      ++s->connections;
     }
-    Sleep(answers.empty() ? 0 : delay_ms);
+    Bytes pending;  // nothing of one connection reaches the next
+    char buffer[2048];
+    for (int got; (got = recv(client, buffer, sizeof buffer, 0)) > 0;) {
+      pending.insert(pending.end(), buffer, buffer + got);
+      std::unique_lock<std::mutex> hold(s->lock);
+      const Bytes answers = TakeFrames(s, pending);
+      const int delay_ms = answers.empty() ? 0 : s->behaviour.delay_ms;
+      hold.unlock();
+      Sleep(delay_ms);
+      hold.lock();
+      SendAll(client, answers);
+    }
     std::lock_guard<std::mutex> hold(s->lock);
-    SendAll(s->client, answers);
+    closesocket(client);
+    s->client = INVALID_SOCKET;
   }
-  if (s->client != INVALID_SOCKET) CloseClient(s);
 }
 
 }  // namespace
 
 FakeInstrument::~FakeInstrument() {
   if (state == nullptr) return;
-  state->stop = true;
-  state->thread.join();
+  DropConnection(*this);
   closesocket(state->listener);
+  if (state->thread.joinable()) state->thread.join();
   WSACleanup();
   delete state;
 }
@@ -146,24 +118,20 @@ FakeInstrument::~FakeInstrument() {
 bool StartFakeTcp(FakeInstrument& fake, const FakeBehaviour& behaviour) {
   WSADATA wsa;
   if (fake.state != nullptr || WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return false;
-  FakeState* s = new FakeState;
-  s->behaviour = behaviour;
-  s->listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  fake.state = new FakeState;
+  fake.state->behaviour = behaviour;
+  SOCKET& listener = fake.state->listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // loopback only, never any other
   int size = sizeof address;
-  if (bind(s->listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(s->listener, 4) != 0 ||
-      getsockname(s->listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    closesocket(s->listener);
-    delete s;
-    WSACleanup();
-    return false;
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener, 4) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    return false;  // the destructor cleans up
   }
   fake.port = ntohs(address.sin_port);
-  fake.state = s;
-  s->thread = std::thread(Serve, s);
+  fake.state->thread = std::thread(Serve, fake.state);
   return true;
 }
 
@@ -192,12 +160,11 @@ int CountCommand(const FakeInstrument& fake, uint8_t command) {
 bool WaitForCommand(const FakeInstrument& fake, uint8_t command, int timeout_ms, Frame* frame) {
   return WaitUntil(
       [&] {
-        for (const Frame& f : ReceivedFrames(fake)) {
-          if (f.command != command) continue;
-          if (frame != nullptr) *frame = f;
-          return true;
-        }
-        return false;
+        const std::vector<Frame> frames = ReceivedFrames(fake);
+        auto found = std::find_if(frames.begin(), frames.end(),
+                                  [&](const Frame& f) { return f.command == command; });
+        if (found != frames.end() && frame != nullptr) *frame = *found;
+        return found != frames.end();
       },
       timeout_ms);
 }
@@ -208,12 +175,13 @@ void ClearReceived(FakeInstrument& fake) {
 }
 
 void DropConnection(FakeInstrument& fake) {
-  fake.state->drop = true;
+  std::lock_guard<std::mutex> hold(fake.state->lock);
+  if (fake.state->client != INVALID_SOCKET) shutdown(fake.state->client, SD_BOTH);
 }
 
 void SendRaw(FakeInstrument& fake, const Bytes& bytes) {
   std::lock_guard<std::mutex> hold(fake.state->lock);
-  SendAll(fake.state->client, bytes);
+  if (fake.state->client != INVALID_SOCKET) SendAll(fake.state->client, bytes);
 }
 
 int ConnectionCount(const FakeInstrument& fake) {

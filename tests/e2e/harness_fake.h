@@ -26,13 +26,12 @@ inline std::string Hex(const Bytes& bytes) {
 
 struct FakeBehaviour {
   bool silent = false;  // answers nothing at all
-  int delay_ms = 0;     // every answer goes out this late
+  int delay_ms = 0;     // every answer goes out this late, and the next frame waits for it
   uint8_t version_status = 0;
   uint8_t serial_status = 0;
   uint8_t device_code = 2;
-  uint8_t live_mode = 0;
-  uint8_t live_type = 0;
-  int16_t live_code = 0;
+  // The live report of 0xC2 (mode, type, code high and low byte), set by 0xC1.
+  Bytes live = {0, 0, 0, 0};
   // Clock read by 0x41, replaced by 0x40: year-2000, month, day, h, m, s.
   Bytes clock = {24, 3, 5, 14, 7, 9};
   // Checked first: return true to answer with *answer (empty: no answer).

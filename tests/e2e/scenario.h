@@ -3,22 +3,20 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "tests/e2e/harness.h"
 
 namespace e2e {
 
-inline ::testing::AssertionResult Started(ProgramRun& run, const std::string& config_text) {
+// Starts the program with this config.ini, or with none at all (std::nullopt: its first start).
+inline ::testing::AssertionResult Started(ProgramRun& run,
+                                          const std::optional<std::string>& config_text) {
   std::string error;
-  if (StartProgram(run, config_text.c_str(), &error)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << error;
-}
-
-// The program's first start: no config.ini at all.
-inline ::testing::AssertionResult StartedFresh(ProgramRun& run) {
-  std::string error;
-  if (StartProgram(run, nullptr, &error)) return ::testing::AssertionSuccess();
+  if (StartProgram(run, config_text ? config_text->c_str() : nullptr, &error)) {
+    return ::testing::AssertionSuccess();
+  }
   return ::testing::AssertionFailure() << error;
 }
 

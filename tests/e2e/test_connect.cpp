@@ -56,26 +56,18 @@ TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
   EXPECT_TRUE(Sync(run));
   EXPECT_TRUE(NoDialogWithin(run, 300));
 
-  struct Report {
-    uint8_t mode, type;
-    int16_t code;
-    const char* shown;
-  };
-  const Report reports[] = {
-      {2, 0, 0x7FFF, "100.00 | mV | Mode: スイープ | Type: ±100[mV]"},
-      {1, 3, 16384, "10.000 | mA | Mode: 再現 | Type: 0-20[mA](外部電源)"},
+  // Mode, type and the code's two bytes, as 0xC2 reports them.
+  const std::pair<Bytes, const char*> reports[] = {
+      {{2, 0, 0x7F, 0xFF}, "100.00 | mV | Mode: スイープ | Type: ±100[mV]"},
+      {{1, 3, 0x40, 0x00}, "10.000 | mA | Mode: 再現 | Type: 0-20[mA](外部電源)"},
       // Numbers the tables do not name are never looked up.
-      {200, 9, 16384, "- |  | Mode: --- | Type: ---"},
-      {0, 2, 0, "0.000 | mA | Mode: 通常 | Type: 0-20[mA](内部電源)"},
-      {0, 1, 16384, "5.000 | V | Mode: 通常 | Type: ±10[V]"},
+      {{200, 9, 0x40, 0x00}, "- |  | Mode: --- | Type: ---"},
+      {{0, 2, 0x00, 0x00}, "0.000 | mA | Mode: 通常 | Type: 0-20[mA](内部電源)"},
+      {{0, 1, 0x40, 0x00}, "5.000 | V | Mode: 通常 | Type: ±10[V]"},
   };
-  for (const Report& r : reports) {
-    ChangeBehaviour(fake, [&](FakeBehaviour& b) {
-      b.live_mode = r.mode;
-      b.live_type = r.type;
-      b.live_code = r.code;
-    });
-    EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == r.shown; })) << LiveTexts(run);
+  for (const auto& [live, shown] : reports) {
+    ChangeBehaviour(fake, [&](FakeBehaviour& b) { b.live = live; });
+    EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == shown; })) << LiveTexts(run);
   }
 
   ClearReceived(fake);
@@ -83,7 +75,7 @@ TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
   EXPECT_EQ(CountCommand(fake, kDisconnect), 1);
   EXPECT_TRUE(WaitUntil([&] { return !PeerConnected(fake); })) << "the socket stayed open";
   ExpectWindow(run, "Wi-Fi", "");
-  EXPECT_EQ(LiveTexts(run), reports[4].shown);
+  EXPECT_EQ(LiveTexts(run), reports[4].second);
   // No live-value requests while disconnected.
   ClearReceived(fake);
   Sleep(1200);
@@ -94,15 +86,15 @@ TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
   ASSERT_TRUE(Connected(run)) << "no second connection";
   EXPECT_EQ(FirstCommands(fake), kIdentification);
   for (int id : {202, 203, 204}) ASSERT_TRUE(SetText(run, id, "?"));
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.live_code = -16384; });
+  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.live = {0, 1, 0xC0, 0x00}; });
   EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == "-5.000 | ? | ? | ?"; })) << LiveTexts(run);
 }
 
 // The simulator on its pty; the bytes of the serial line are the transport tests' business.
 TEST(Connect, OverSerialShowsUsbAndIdentity) {
-  if (SimulatorComPort().empty()) GTEST_SKIP() << "no simulator";
+  if (kSimulatorComPort.empty()) GTEST_SKIP() << "no simulator";
   ProgramRun run;
-  ASSERT_TRUE(Started(run, SerialConfig(SimulatorComPort())));
+  ASSERT_TRUE(Started(run, SerialConfig(kSimulatorComPort)));
   ExpectWindow(run, "USB", "");
   ASSERT_TRUE(Connected(run));
   ExpectWindow(run, "USB", "F/W Ver 1.05 (S/N:RS620042)");
@@ -191,9 +183,9 @@ TEST(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
 
 TEST(Connect, VanishingSerialPortIsALinkLoss) {
   // The runner's second simulator closes its pty after five frames.
-  if (VanishingComPort().empty()) GTEST_SKIP() << "no simulator";
+  if (kVanishingComPort.empty()) GTEST_SKIP() << "no simulator";
   ProgramRun run;
-  ASSERT_TRUE(Started(run, SerialConfig(VanishingComPort())));
+  ASSERT_TRUE(Started(run, SerialConfig(kVanishingComPort)));
   ASSERT_TRUE(Connected(run));
   ExpectLinkLoss(run, "USB");
 }

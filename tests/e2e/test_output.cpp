@@ -94,7 +94,7 @@ TEST_F(OutputPages, SetAndSweepSendTypeCodesAndTimesOrShowTheEntryMessage) {
 TEST_F(OutputPages, ReplayStartAndStop) {
   Connect();
   ASSERT_TRUE(SelectTab(run, 2));
-  ASSERT_TRUE(SelectComboItem(run.window, 300, 2));
+  SelectComboItem(run.window, 300, 2);
   const std::pair<const char*, std::string> counts[] = {
       {"10", "02 00 0A"},
       {"0", "繰り返し回数は1～65535の範囲で入力してください。"},
@@ -105,7 +105,7 @@ TEST_F(OutputPages, ReplayStartAndStop) {
   }
 
   SetText(run, 506, "65536");  // endless does not read the box
-  ASSERT_TRUE(SelectComboItem(run.window, 300, 0));
+  SelectComboItem(run.window, 300, 0);
   Press(run, 601, true);
   ASSERT_TRUE(Sync(run));
   EXPECT_FALSE(IsEnabled(run, 506));
@@ -148,7 +148,7 @@ TEST_F(OutputPages, RealtimeSendsOncePerChangeAndAtMostOncePerTick) {
 
   // The slider writes the box; the next tick sends it.
   ClearReceived(fake);
-  ASSERT_TRUE(MoveSlider(run, 123));
+  MoveSlider(run, 123);
   Frame moved;
   ASSERT_TRUE(WaitForCommand(fake, kSetOutput, 1000, &moved));
   EXPECT_EQ(Text(run, 501), "12.30");
@@ -208,7 +208,7 @@ TEST_F(OutputPages, TypeSwitchKeepsEachTypesEntriesAndStopsRealtime) {
 // The close box's way out; the menu's is in test_startup.cpp.
 TEST(OutputSaving, ExitSavesTheEntriesOfTheCurrentType) {
   ProgramRun run;
-  ASSERT_TRUE(StartedFresh(run));
+  ASSERT_TRUE(Started(run, std::nullopt));
   SetText(run, 501, "12.5");
   ChooseType(run, 1);  // takes the type-0 entries
   SetText(run, 501, "-2.25");
@@ -231,9 +231,9 @@ TEST(OutputSaving, ExitSavesTheEntriesOfTheCurrentType) {
 }
 
 TEST(OutputLive, ValueAndModeFollowTheInstrument) {
-  if (SimulatorTcpPort() == 0) GTEST_SKIP() << "no simulator";
+  if (kSimulatorTcpPort == 0) GTEST_SKIP() << "no simulator";
   ProgramRun run;
-  ASSERT_TRUE(Started(run, TcpConfig(SimulatorTcpPort())));
+  ASSERT_TRUE(Started(run, TcpConfig(kSimulatorTcpPort)));
   ASSERT_TRUE(Connected(run));
   ASSERT_TRUE(WaitUntil([&] { return Text(run, 203) == "Mode: 通常"; }));
 

@@ -33,7 +33,7 @@ std::string Lines(const std::string& text) {
 // The menu's way out; the close box's is in test_output.cpp.
 TEST(Startup, FirstStartWritesEveryDefaultAndMenuExitRewritesRealsWithSixDecimals) {
   ProgramRun run;
-  ASSERT_TRUE(StartedFresh(run));
+  ASSERT_TRUE(Started(run, std::nullopt));
   EXPECT_EQ(Lines(ConfigText(run)), kFirstStartText);
   ASSERT_TRUE(SetText(run, 501, "1.25"));
   MenuCommand(run, 100);
@@ -100,7 +100,7 @@ TEST(Startup, FirstWindowIsDisconnectedAndTabsSwitchPages) {
     for (const std::vector<int>& page : pages) {
       for (int id : page) {
         const bool shown = std::count(pages[tab].begin(), pages[tab].end(), id) > 0;
-        EXPECT_EQ(IsVisible(run, id), shown) << "tab " << tab << " control " << id;
+        EXPECT_EQ(IsVisible(Control(run, id)), shown) << "tab " << tab << " control " << id;
         EXPECT_FALSE(shown && IsEnabled(run, id)) << "tab " << tab << " control " << id;
       }
     }
