@@ -21,8 +21,8 @@ constexpr int kLinkLossBoundMs = 40000;
 const char kIdentity[] = "F/W Ver 1.05 (S/N:E2E00042)";
 const std::vector<uint8_t> kIdentification = {kConnect, 0x42, 0x43};
 
-std::vector<uint8_t> FirstCommands(const FakeInstrument& fake) {
-  std::vector<uint8_t> commands = ReceivedCommands(fake);
+std::vector<uint8_t> FirstCommands(FakeInstrument& fake) {
+  std::vector<uint8_t> commands = fake.Commands();
   commands.resize(std::min<size_t>(commands.size(), 3));
   return commands;
 }
@@ -30,11 +30,11 @@ std::vector<uint8_t> FirstCommands(const FakeInstrument& fake) {
 // Waits for the lost-link box; the window must already be disconnected while it
 // is up. Leaves the box dismissed and the program running.
 void ExpectLinkLoss(const ProgramRun& run, const std::string& method) {
-  ASSERT_TRUE(WaitForDialog(run, kLinkLossBoundMs, nullptr)) << "the loss was never reported";
+  ASSERT_TRUE(run.WaitForDialog(kLinkLossBoundMs, nullptr)) << "the loss was never reported";
   ExpectWindow(run, method, "");
   ASSERT_TRUE(MessageShown(run, "エラー", "通信が切断されました。"));
-  EXPECT_TRUE(NoDialogWithin(run, 300)) << "a second message followed";
-  EXPECT_EQ(WaitForSingleObject(run.process.hProcess, 0), WAIT_TIMEOUT) << "the program ended";
+  EXPECT_TRUE(run.NoDialogWithin(300)) << "a second message followed";
+  EXPECT_TRUE(run.Running()) << "the program ended";
 }
 
 }  // namespace
@@ -47,14 +47,14 @@ TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
   ExpectWindow(run, "Wi-Fi", "");
   ASSERT_TRUE(Connected(run));
   EXPECT_EQ(FirstCommands(fake), kIdentification);
-  EXPECT_EQ(Hex(ReceivedFrames(fake)[0].raw), "AA 10 00 00 00 BB");
+  EXPECT_EQ(Hex(fake.Frames()[0].raw), "AA 10 00 00 00 BB");
   ExpectWindow(run, "Wi-Fi", kIdentity);
-  EXPECT_FALSE(IsEnabled(run, 506));
+  EXPECT_FALSE(run.Enabled(506));
   // Posted by another program, the settings command would change the
   // transport under the open link: it opens nothing.
-  PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(402, BN_CLICKED), 0);
-  EXPECT_TRUE(Sync(run));
-  EXPECT_TRUE(NoDialogWithin(run, 300));
+  run.Click(402);
+  EXPECT_TRUE(run.Sync());
+  EXPECT_TRUE(run.NoDialogWithin(300));
 
   // Mode, type and the code's two bytes, as 0xC2 reports them.
   const std::pair<Bytes, const char*> reports[] = {
@@ -66,42 +66,47 @@ TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
       {{0, 1, 0x40, 0x00}, "5.000 | V | Mode: 通常 | Type: ±10[V]"},
   };
   for (const auto& [live, shown] : reports) {
-    ChangeBehaviour(fake, [&](FakeBehaviour& b) { b.live = live; });
+    fake.Change([&](FakeBehaviour& b) { b.live = live; });
     EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == shown; })) << LiveTexts(run);
   }
 
-  ClearReceived(fake);
+  fake.Clear();
   ASSERT_TRUE(Disconnected(run));
-  EXPECT_EQ(CountCommand(fake, kDisconnect), 1);
-  EXPECT_TRUE(WaitUntil([&] { return !PeerConnected(fake); })) << "the socket stayed open";
+  EXPECT_EQ(fake.Count(kDisconnect), 1);
+  EXPECT_TRUE(WaitUntil([&] { return !fake.PeerConnected(); })) << "the socket stayed open";
   ExpectWindow(run, "Wi-Fi", "");
   EXPECT_EQ(LiveTexts(run), reports[4].second);
   // No live-value requests while disconnected.
-  ClearReceived(fake);
+  fake.Clear();
   Sleep(1200);
-  EXPECT_EQ(CountCommand(fake, kGetOutput), 0);
+  EXPECT_EQ(fake.Count(kGetOutput), 0);
 
   // Reconnected, a report of the same mode and type rewrites the value only:
   // the other labels keep what is put into them here.
   ASSERT_TRUE(Connected(run)) << "no second connection";
   EXPECT_EQ(FirstCommands(fake), kIdentification);
-  for (int id : {202, 203, 204}) ASSERT_TRUE(SetText(run, id, "?"));
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.live = {0, 1, 0xC0, 0x00}; });
+  for (int id : {202, 203, 204}) ASSERT_TRUE(run.SetText(id, "?"));
+  fake.Change([](FakeBehaviour& b) { b.live = {0, 1, 0xC0, 0x00}; });
   EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == "-5.000 | ? | ? | ?"; })) << LiveTexts(run);
 }
 
-// The simulator on its pty; the bytes of the serial line are the transport tests' business.
-TEST(Connect, OverSerialShowsUsbAndIdentity) {
+// The simulators on their ptys; the bytes of the serial line are the transport tests' business.
+TEST(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
   if (kSimulatorComPort.empty()) GTEST_SKIP() << "no simulator";
   ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig(kSimulatorComPort)));
   ExpectWindow(run, "USB", "");
   ASSERT_TRUE(Connected(run));
   ExpectWindow(run, "USB", "F/W Ver 1.05 (S/N:RS620042)");
-  EXPECT_TRUE(IsEnabled(run, 506));
-  EXPECT_TRUE(WaitUntil([&] { return Text(run, 201) != "-------"; })) << "no live value";
+  EXPECT_TRUE(run.Enabled(506));
+  EXPECT_TRUE(WaitUntil([&] { return run.Text(201) != "-------"; })) << "no live value";
   ASSERT_TRUE(Disconnected(run));
   ExpectWindow(run, "USB", "");
+
+  // The runner's second simulator closes its pty after five frames.
+  ASSERT_TRUE(Started(run, SerialConfig(kVanishingComPort)));
+  ASSERT_TRUE(Connected(run));
+  ExpectLinkLoss(run, "USB");
 }
 
 // The wire is read while the message is still up: a disconnect, when one is
@@ -138,13 +143,13 @@ TEST(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswered)
     ASSERT_TRUE(serial ? Started(run, SerialConfig("COM199"))
                        : StartedWithFake(run, fake, behaviour));
     const uint64_t start = NowMs();
-    Click(run, 400);
-    ASSERT_TRUE(WaitForDialog(run, kWaitTimeoutMs, nullptr)) << "no message box";
+    run.Click(400);
+    ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, nullptr)) << "no message box";
     EXPECT_GE(NowMs() - start, c.min_ms) << "gave up before the wait was over";
     EXPECT_LT(NowMs() - start, c.max_ms) << "not at once";
-    EXPECT_EQ(ReceivedCommands(fake), c.wire);
+    EXPECT_EQ(fake.Commands(), c.wire);
     EXPECT_TRUE(MessageShown(run, "接続失敗", c.message));
-    EXPECT_TRUE(WaitUntil([&] { return !PeerConnected(fake); })) << "the socket stayed open";
+    EXPECT_TRUE(WaitUntil([&] { return !fake.PeerConnected(); })) << "the socket stayed open";
     ExpectWindow(run, serial ? "USB" : "Wi-Fi", "");
   }
 }
@@ -154,40 +159,31 @@ TEST(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
   ProgramRun run;
   ASSERT_TRUE(StartedWithFake(run, fake));
   ASSERT_TRUE(Connected(run));
-  ASSERT_TRUE(WaitForCommand(fake, kGetOutput, 2000));
+  ASSERT_TRUE(fake.WaitFor(kGetOutput, 2000));
 
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.silent = true; });
+  fake.Change([](FakeBehaviour& b) { b.silent = true; });
   const uint64_t silent_since = NowMs();
   ExpectLinkLoss(run, "Wi-Fi");
   // Lost only after more than 10 s without a valid frame.
   EXPECT_GE(NowMs() - silent_since, 9500u);
-  EXPECT_EQ(CountCommand(fake, kDisconnect), 0);
+  EXPECT_EQ(fake.Count(kDisconnect), 0);
   // Nothing is requested once the link is given up.
-  const size_t frames = ReceivedFrames(fake).size();
+  const size_t frames = fake.Frames().size();
   Sleep(1200);
-  EXPECT_EQ(ReceivedFrames(fake).size(), frames);
+  EXPECT_EQ(fake.Frames().size(), frames);
 
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.silent = false; });
-  ClearReceived(fake);
+  fake.Change([](FakeBehaviour& b) { b.silent = false; });
+  fake.Clear();
   ASSERT_TRUE(Connected(run)) << "no connection after the loss";
   EXPECT_EQ(FirstCommands(fake), kIdentification);
   ExpectWindow(run, "Wi-Fi", kIdentity);
-  EXPECT_TRUE(WaitForCommand(fake, kGetOutput, 2000));
+  EXPECT_TRUE(fake.WaitFor(kGetOutput, 2000));
 
-  DropConnection(fake);
+  fake.Drop();
   ExpectLinkLoss(run, "Wi-Fi");
   ASSERT_TRUE(Connected(run)) << "no connection after the drop";
-  EXPECT_EQ(ConnectionCount(fake), 3);
+  EXPECT_EQ(fake.Connections(), 3);
   ExpectWindow(run, "Wi-Fi", kIdentity);
-}
-
-TEST(Connect, VanishingSerialPortIsALinkLoss) {
-  // The runner's second simulator closes its pty after five frames.
-  if (kVanishingComPort.empty()) GTEST_SKIP() << "no simulator";
-  ProgramRun run;
-  ASSERT_TRUE(Started(run, SerialConfig(kVanishingComPort)));
-  ASSERT_TRUE(Connected(run));
-  ExpectLinkLoss(run, "USB");
 }
 
 // A wrong peer answers the connect with the head of a very long frame and keeps
@@ -202,19 +198,19 @@ TEST(Connect, AWrongPeersHalfFrameDoesNotSpoilTheNextConnect) {
   };
   ProgramRun run;
   ASSERT_TRUE(StartedWithFake(run, fake, wrong));
-  Click(run, 400);
+  run.Click(400);
   ASSERT_TRUE(WaitUntil([&] {
-    SendRaw(fake, Bytes(8, 0x00));
+    fake.SendRaw(Bytes(8, 0x00));
     Sleep(50);
-    return !OpenDialogs(run).empty();
+    return !run.Dialogs().empty();
   })) << "no message box";
   ASSERT_TRUE(MessageShown(run, "接続失敗", "接続できませんでした。"));
 
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.custom = nullptr; });
-  ClearReceived(fake);
+  fake.Change([](FakeBehaviour& b) { b.custom = nullptr; });
+  fake.Clear();
   ASSERT_TRUE(Connected(run)) << "the second connect failed";
   EXPECT_EQ(FirstCommands(fake), kIdentification);
-  EXPECT_TRUE(NoDialogWithin(run, 300));
+  EXPECT_TRUE(run.NoDialogWithin(300));
 }
 
 // At log-off the system asks, then ends the session and the process, without
@@ -224,8 +220,8 @@ TEST(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
   ProgramRun run;
   ASSERT_TRUE(StartedWithFake(run, fake));
   ASSERT_TRUE(Connected(run));
-  ASSERT_TRUE(SetText(run, 501, "12.5"));
-  ASSERT_TRUE(SetText(run, 504, "321"));
+  ASSERT_TRUE(run.SetText(501, "12.5"));
+  ASSERT_TRUE(run.SetText(504, "321"));
 
   DWORD_PTR answer = 0;
   ASSERT_TRUE(SendMessageTimeoutW(run.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
@@ -233,32 +229,48 @@ TEST(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
   EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session end was refused";
   ASSERT_TRUE(SendMessageTimeoutW(run.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
                                   SMTO_ABORTIFHUNG, kWaitTimeoutMs, &answer));
-  KillProgram(run);
+  run.Kill();
 
-  EXPECT_EQ(CountCommand(fake, kDisconnect), 1);
-  const std::string saved = ConfigText(run);
+  EXPECT_EQ(fake.Count(kDisconnect), 1);
+  const std::string saved = run.Config();
   EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "value"), "12.500000");
   EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "sweep_t1"), "321");
 }
 
-TEST(Connect, ClosingWhileConnectedDisconnectsBeforeSaving) {
+// The close box's way out (the menu's is in test_startup.cpp) saves the
+// entries of every type, once the instrument has answered the disconnect.
+TEST(Connect, ClosingWhileConnectedDisconnectsThenSavesTheEntries) {
   FakeInstrument fake;
   ProgramRun run;
   ASSERT_TRUE(StartedWithFake(run, fake));
   ASSERT_TRUE(Connected(run));
-  const std::string before = ConfigText(run);
+  run.SetText(501, "12.5");
+  ChooseType(run, 1);  // takes the type-0 entries
+  // 11 is out of range: the stored value stays.
+  const std::pair<int, const char*> typed[] = {
+      {501, "-2.25"}, {502, "-7"}, {505, "700"}, {503, "11"}, {506, "42"}};
+  for (const auto& [id, text] : typed) run.SetText(id, text);
+  const std::string before = run.Config();
   // The acknowledgement of 0x11 comes late, so the save can be seen to wait
   // for it; the live requests go unanswered so as not to hold it up.
-  ChangeBehaviour(fake, [](FakeBehaviour& b) {
+  fake.Change([](FakeBehaviour& b) {
     b.delay_ms = 1000;
     b.custom = [](const Frame& request, Bytes*) { return request.command == kGetOutput; };
   });
-  ClearReceived(fake);
-  CloseBox(run.window);
-  ASSERT_TRUE(WaitForCommand(fake, kDisconnect, kWaitTimeoutMs));
-  EXPECT_EQ(ConfigText(run), before) << "saved before the disconnect was answered";
+  fake.Clear();
+  run.CloseBox();
+  ASSERT_TRUE(fake.WaitFor(kDisconnect, kWaitTimeoutMs));
+  EXPECT_EQ(run.Config(), before) << "saved before the disconnect was answered";
   ASSERT_TRUE(ExitsWithZero(run));
-  EXPECT_FALSE(PeerConnected(fake));
-  EXPECT_NE(ConfigText(run), before) << "the output settings were not saved";
-  EXPECT_EQ(CountCommand(fake, kDisconnect), 1);
+  EXPECT_FALSE(fake.PeerConnected());
+  EXPECT_EQ(fake.Count(kDisconnect), 1);
+  const std::string saved = run.Config();
+  const char* const expected[][3] = {{"OUTPUT", "type", "1"},
+                                     {"OUTPUT_CONF0", "value", "12.500000"},
+                                     {"OUTPUT_CONF1", "value", "-2.250000"},
+                                     {"OUTPUT_CONF1", "sweep_a", "-7.000000"},
+                                     {"OUTPUT_CONF1", "sweep_b", "10.000000"},
+                                     {"OUTPUT_CONF1", "sweep_t2", "700"},
+                                     {"OUTPUT", "repnum", "42"}};
+  for (auto& e : expected) EXPECT_EQ(IniValue(saved, e[0], e[1]), e[2]) << e[0] << "/" << e[1];
 }

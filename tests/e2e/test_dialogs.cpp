@@ -19,18 +19,13 @@ constexpr uint8_t kGetClock = 0x41;
 const char kNoAnswer[] = "計測器から応答がありませんでした。";
 const char kClockText[] = "計測器の現在時刻は 2024/3/5 14:07:09 です。";
 
-void PressKey(const DialogInfo& dialog, WPARAM key) {
-  PostMessageW(dialog.window, WM_KEYDOWN, key, 1);
-  PostMessageW(dialog.window, WM_KEYUP, key, 0xC0000001);
-}
-
 // What Enter and Esc send when no button has the focus: the standard
 // commands. The two dialogs that ignore them must stay open.
-void ExpectStandardCommandsIgnored(const ProgramRun& run, const DialogInfo& dialog) {
-  DismissDialog(dialog, IDOK);
-  DismissDialog(dialog, IDCANCEL);
-  EXPECT_TRUE(Sync(run) && IsWindowVisible(dialog.window)) << dialog.caption;
-  EXPECT_EQ(OpenDialogs(run).size(), 1u) << "a message box came up";
+void ExpectStandardCommandsIgnored(const ProgramRun& run, const Dialog& dialog) {
+  dialog.Dismiss(IDOK);
+  dialog.Dismiss(IDCANCEL);
+  EXPECT_TRUE(run.Sync() && IsWindowVisible(dialog.window)) << dialog.caption;
+  EXPECT_EQ(run.Dialogs().size(), 1u) << "a message box came up";
 }
 
 // Serial port devices registered through the Setup API with the port
@@ -83,26 +78,20 @@ class SerialPorts {
   bool ok_ = devices_ != INVALID_HANDLE_VALUE;
 };
 
-bool OpenConnectionDialog(const ProgramRun& run, DialogInfo* dialog, WORD code = BN_CLICKED) {
-  PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(402, code), 0);
-  return WaitForDialog(run, kWaitTimeoutMs, dialog, "接続設定");
-}
-
-// Opens, works and closes the dialog by a button (IDCANCEL: its close box).
-void UseConnectionDialog(const ProgramRun& run, int button, const std::function<void(HWND)>& work) {
-  DialogInfo dialog;
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog));
-  work(dialog.window);
-  if (button == IDCANCEL) CloseBox(dialog.window);
-  if (button != IDCANCEL) Click(dialog.window, button);
-  ASSERT_TRUE(WaitForDialogGone(dialog));
-  ASSERT_TRUE(Sync(run));
-}
-
-// The serial row, or the address and port rows, by the chosen method.
-void ExpectRowsFor(HWND dialog, bool tcp) {
-  for (int id : {251, 311}) EXPECT_EQ(IsVisible(Control(dialog, id)), !tcp) << id;
-  for (int id : {252, 700, 253, 500}) EXPECT_EQ(IsVisible(Control(dialog, id)), tcp) << id;
+// Opens the dialog, works it and closes it by a button (IDCANCEL: its close box).
+void UseConnectionDialog(const ProgramRun& run, int button,
+                         const std::function<void(const Dialog&)>& work, WORD code = BN_CLICKED) {
+  Dialog dialog;
+  run.Click(402, code);
+  ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &dialog, "接続設定"));
+  work(dialog);
+  if (button == IDCANCEL) {
+    dialog.CloseBox();
+  } else {
+    dialog.Click(button);
+  }
+  ASSERT_TRUE(dialog.WaitGone());
+  ASSERT_TRUE(run.Sync());
 }
 
 }  // namespace
@@ -110,73 +99,74 @@ void ExpectRowsFor(HWND dialog, bool tcp) {
 TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
   ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig("COM1")));
-  const std::pair<const char*, std::function<void(const DialogInfo&)>> ways[] = {
-      {"OK button", [](const DialogInfo& d) { Click(d.window, 470); }},
-      {"Enter", [](const DialogInfo& d) { PressKey(d, VK_RETURN); }},
-      {"Esc", [](const DialogInfo& d) { PressKey(d, VK_ESCAPE); }},
-      {"close box", [](const DialogInfo& d) { CloseBox(d.window); }}};
+  const std::pair<const char*, std::function<void(const Dialog&)>> ways[] = {
+      {"OK button", [](const Dialog& d) { d.Click(470); }},
+      {"Enter", [](const Dialog& d) { d.PressKey(VK_RETURN); }},
+      {"Esc", [](const Dialog& d) { d.PressKey(VK_ESCAPE); }},
+      {"close box", [](const Dialog& d) { d.CloseBox(); }}};
   for (const auto& [way, close] : ways) {
-    MenuCommand(run, 101);
-    DialogInfo about;
-    ASSERT_TRUE(WaitForDialog(run, kWaitTimeoutMs, &about, "バージョン情報")) << way;
-    EXPECT_EQ(Text(Control(about.window, 271)), "バージョン 1.00");
-    EXPECT_NE(Text(Control(about.window, 270)).find("RV-SOLA62"), std::string::npos);
+    run.Menu(101);
+    Dialog about;
+    ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &about, "バージョン情報")) << way;
+    EXPECT_EQ(about.Text(271), "バージョン 1.00");
+    EXPECT_NE(about.Text(270).find("RV-SOLA62"), std::string::npos);
     close(about);
-    EXPECT_TRUE(WaitForDialogGone(about)) << way << " left the box open";
+    EXPECT_TRUE(about.WaitGone()) << way << " left the box open";
   }
 }
 
-// Only the low word of a command names it: the dialog opens with any code in the high word.
 TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig("COM1")));
-  const std::string before = ConfigText(run);
-
-  DialogInfo dialog;
-  ASSERT_TRUE(OpenConnectionDialog(run, &dialog, 0x1234));
-  EXPECT_EQ(ComboSelection(Control(dialog.window, 310)), 0);
-  ExpectRowsFor(dialog.window, false);
-  EXPECT_EQ(Text(Control(dialog.window, 500)), "10101");
-  for (int method : {1, 0}) {
-    SelectComboItem(dialog.window, 310, method);
-    ASSERT_TRUE(Sync(run));
-    ExpectRowsFor(dialog.window, method == 1);
-  }
-  ExpectStandardCommandsIgnored(run, dialog);
-  Click(dialog.window, 411);
-  ASSERT_TRUE(WaitForDialogGone(dialog));
+  const std::string before = run.Config();
+  // Only the low word of a command names it: the dialog opens whatever the high word holds.
+  UseConnectionDialog(
+      run, 411,
+      [&](const Dialog& d) {
+        EXPECT_EQ(d.ComboSelection(310), 0);
+        EXPECT_EQ(d.Text(500), "10101");
+        // The serial row, or the address and port rows, by the chosen method.
+        for (int method : {-1, 1, 0}) {  // -1: as it opened
+          if (method >= 0) d.SelectComboItem(310, method);
+          ASSERT_TRUE(run.Sync());
+          for (int id : {251, 311}) EXPECT_EQ(d.Visible(id), method != 1) << id;
+          for (int id : {252, 700, 253, 500}) EXPECT_EQ(d.Visible(id), method == 1) << id;
+        }
+        ExpectStandardCommandsIgnored(run, d);
+      },
+      0x1234);
 
   // Cancel and the close box read nothing, even after changes.
-  auto tcp = [](HWND d) { SelectComboItem(d, 310, 1); };
+  auto tcp = [](const Dialog& d) { d.SelectComboItem(310, 1); };
   for (int button : {411, IDCANCEL}) UseConnectionDialog(run, button, tcp);
-  EXPECT_EQ(ConfigText(run), before);
-  EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
+  EXPECT_EQ(run.Config(), before);
+  EXPECT_EQ(run.Status(0), "USB接続(未接続)");
 
   // OK with the other method and an empty port field.
-  UseConnectionDialog(run, 410, [&](HWND d) {
+  UseConnectionDialog(run, 410, [&](const Dialog& d) {
     tcp(d);
-    ASSERT_TRUE(SetText(Control(d, 500), ""));
+    ASSERT_TRUE(d.SetText(500, ""));
   });
-  const std::string after = ConfigText(run);
+  const std::string after = run.Config();
   const std::pair<const char*, std::string> written[] = {
       {"type", "1"}, {"port", "0"}, {"ip", "2130706433"}, {"com", "COM1"}};  // ip, com as they were
   for (const auto& [key, value] : written) EXPECT_EQ(IniValue(after, "IF", key), value) << key;
-  EXPECT_EQ(StatusText(run, 0), "Wi-Fi接続(未接続)");
+  EXPECT_EQ(run.Status(0), "Wi-Fi接続(未接続)");
 
   // Without a link the clock command has nothing to talk to, and unknown ids
   // go to default processing and leave the window as it was.
-  for (int id : {403, 999}) PostMessageW(run.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-  ASSERT_TRUE(Sync(run));
-  EXPECT_TRUE(NoDialogWithin(run, 300)) << "the clock dialog opened while disconnected";
-  EXPECT_TRUE(IsEnabled(run, 400));
+  for (int id : {403, 999}) run.Click(id);
+  ASSERT_TRUE(run.Sync());
+  EXPECT_TRUE(run.NoDialogWithin(300)) << "the clock dialog opened while disconnected";
+  EXPECT_TRUE(run.Enabled(400));
 
   // The next start puts the default port back.
-  MenuCommand(run, 100);
+  run.Menu(100);
   ASSERT_TRUE(ExitsWithZero(run));
   ProgramRun again;
-  ASSERT_TRUE(StartProgramIn(again, run.dir));
-  EXPECT_EQ(IniValue(ConfigText(again), "IF", "port"), "10101");
-  EXPECT_EQ(StatusText(again, 0), "Wi-Fi接続(未接続)");
+  ASSERT_TRUE(again.StartIn(run.dir));
+  EXPECT_EQ(IniValue(again.Config(), "IF", "port"), "10101");
+  EXPECT_EQ(again.Status(0), "Wi-Fi接続(未接続)");
 }
 
 TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
@@ -184,44 +174,44 @@ TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
   if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
   ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig("COM7")));
-  UseConnectionDialog(run, 411, [](HWND d) {
-    EXPECT_EQ(ComboItems(Control(d, 311)), (std::vector<std::string>{"COM3", "COM7"}));
-    EXPECT_EQ(ComboSelection(Control(d, 311)), 1);
+  UseConnectionDialog(run, 411, [](const Dialog& d) {
+    EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{"COM3", "COM7"}));
+    EXPECT_EQ(d.ComboSelection(311), 1);
   });
 
   // A stored port that is not present gives way to the first listed one at
   // once; the file changes only with OK.
   ASSERT_TRUE(Started(run, SerialConfig("COM5")));
-  auto first = [](HWND d) { EXPECT_EQ(ComboSelection(Control(d, 311)), 0); };
+  auto first = [](const Dialog& d) { EXPECT_EQ(d.ComboSelection(311), 0); };
   UseConnectionDialog(run, 411, first);
-  EXPECT_EQ(IniValue(ConfigText(run), "IF", "com"), "COM5");
+  EXPECT_EQ(IniValue(run.Config(), "IF", "com"), "COM5");
   UseConnectionDialog(run, 410, first);
-  EXPECT_EQ(IniValue(ConfigText(run), "IF", "com"), "COM3");
+  EXPECT_EQ(IniValue(run.Config(), "IF", "com"), "COM3");
 }
 
 class ClockDialog : public ::testing::Test {
  protected:
   FakeInstrument fake;
   ProgramRun run;
-  DialogInfo dialog;
+  Dialog dialog;
 
   void OpenConnected(const FakeBehaviour& behaviour = {}) {
     ASSERT_TRUE(StartedWithFake(run, fake, behaviour));
     ASSERT_TRUE(Connected(run));
-    Click(run, 403);
-    ASSERT_TRUE(WaitForDialog(run, kWaitTimeoutMs, &dialog, "時計設定"));
+    run.Click(403);
+    ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &dialog, "時計設定"));
   }
 
   // Clicks a button of the dialog and returns the text of the message box
   // that follows, which must belong to the dialog, have only OK, and show an
   // icon only when it is the no-answer warning.
   std::string ClickAndRead(int id, const char* caption) {
-    Click(dialog.window, id);
-    DialogInfo box;
-    if (!WaitForDialog(run, kWaitTimeoutMs, &box, caption)) return "<no message>";
+    dialog.Click(id);
+    Dialog box;
+    if (!run.WaitForDialog(kWaitTimeoutMs, &box, caption)) return "<no message>";
     EXPECT_EQ(GetWindow(box.window, GW_OWNER), dialog.window);
-    EXPECT_NE(Control(box.window, IDOK), nullptr);
-    EXPECT_EQ(Control(box.window, IDCANCEL), nullptr);
+    EXPECT_NE(box.Control(IDOK), nullptr);
+    EXPECT_EQ(box.Control(IDCANCEL), nullptr);
     bool icon = false;
     for (HWND child = nullptr; (child = FindWindowExW(box.window, child, L"Static", nullptr));) {
       const LONG style = GetWindowLongW(child, GWL_STYLE);
@@ -229,8 +219,8 @@ class ClockDialog : public ::testing::Test {
               SendMessageW(child, STM_GETICON, 0, 0) != 0;
     }
     EXPECT_EQ(icon, box.caption == "エラー") << box.text;
-    DismissDialog(box);
-    EXPECT_TRUE(WaitForDialogGone(box));
+    box.Dismiss();
+    EXPECT_TRUE(box.WaitGone());
     return box.text;
   }
 };
@@ -240,13 +230,13 @@ TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
   EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), kClockText);
   ExpectStandardCommandsIgnored(run, dialog);
 
-  ClearReceived(fake);
+  fake.Clear();
   SYSTEMTIME before, after;
   GetLocalTime(&before);
   const std::string message = ClickAndRead(432, "本体時刻設定");
   GetLocalTime(&after);
   Frame frame;
-  ASSERT_TRUE(WaitForCommand(fake, kSetClock, 0, &frame));
+  ASSERT_TRUE(fake.WaitFor(kSetClock, 0, &frame));
   ASSERT_EQ(frame.data.size(), 6u);
   // Year-2000, month, day, hour, minute, second: comparable as bytes.
   auto sent_as = [](const SYSTEMTIME& t) {
@@ -262,8 +252,8 @@ TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
                 t[3], t[4], t[5]);
   EXPECT_EQ(message, expected);
 
-  Click(dialog.window, 430);
-  EXPECT_TRUE(WaitForDialogGone(dialog));
+  dialog.Click(430);
+  EXPECT_TRUE(dialog.WaitGone());
 }
 
 // Neither an unanswered exchange nor a lost link is shown as a time read or set.
@@ -275,22 +265,22 @@ TEST_F(ClockDialog, WithoutAnAnswerNoTimeIsShownAsTheInstruments) {
   OpenConnected(behaviour);
   EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);  // before any time was read
   EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
-  EXPECT_EQ(CountCommand(fake, kSetClock), 1);
+  EXPECT_EQ(fake.Count(kSetClock), 1);
 
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.custom = nullptr; });
+  fake.Change([](FakeBehaviour& b) { b.custom = nullptr; });
   EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), kClockText);
 
   // The link is lost while the dialog stays open: nothing more is sent.
-  ChangeBehaviour(fake, [](FakeBehaviour& b) { b.silent = true; });
-  DialogInfo lost;
-  ASSERT_TRUE(WaitForDialog(run, 40000, &lost, "エラー"));
+  fake.Change([](FakeBehaviour& b) { b.silent = true; });
+  Dialog lost;
+  ASSERT_TRUE(run.WaitForDialog(40000, &lost, "エラー"));
   EXPECT_EQ(lost.text, "通信が切断されました。");
-  DismissDialog(lost);
-  ASSERT_TRUE(WaitForDialogGone(lost));
-  ClearReceived(fake);
+  lost.Dismiss();
+  ASSERT_TRUE(lost.WaitGone());
+  fake.Clear();
   EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);
   EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
-  EXPECT_TRUE(ReceivedFrames(fake).empty());
-  CloseBox(dialog.window);
-  EXPECT_TRUE(WaitForDialogGone(dialog));
+  EXPECT_TRUE(fake.Frames().empty());
+  dialog.CloseBox();
+  EXPECT_TRUE(dialog.WaitGone());
 }

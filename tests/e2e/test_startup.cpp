@@ -34,14 +34,14 @@ std::string Lines(const std::string& text) {
 TEST(Startup, FirstStartWritesEveryDefaultAndMenuExitRewritesRealsWithSixDecimals) {
   ProgramRun run;
   ASSERT_TRUE(Started(run, std::nullopt));
-  EXPECT_EQ(Lines(ConfigText(run)), kFirstStartText);
-  ASSERT_TRUE(SetText(run, 501, "1.25"));
-  MenuCommand(run, 100);
+  EXPECT_EQ(Lines(run.Config()), kFirstStartText);
+  ASSERT_TRUE(run.SetText(501, "1.25"));
+  run.Menu(100);
   ASSERT_TRUE(ExitsWithZero(run));
   // The connection items are left as they were.
   std::string saved = std::regex_replace(kFirstStartText, std::regex("\\.00\n"), ".000000\n");
   saved.replace(saved.find("value=0.000000"), 14, "value=1.250000");
-  EXPECT_EQ(Lines(ConfigText(run)), saved);
+  EXPECT_EQ(Lines(run.Config()), saved);
 }
 
 TEST(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
@@ -49,34 +49,33 @@ TEST(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
   ASSERT_TRUE(Started(run,
                       "[IF]\r\ntype=2\r\ncom=COM1\r\nip=2130706433\r\nport=75637\r\n"
                       "[OUTPUT]\r\ntype=4\r\nrepch=5\r\nrepchk=0\r\nrepnum=0\r\n"));
-  const std::string text = ConfigText(run);
+  const std::string text = run.Config();
   const char* const expected[][3] = {{"IF", "type", "0"},        {"IF", "port", "10101"},
                                      {"IF", "ip", "2130706433"},  // usable, kept
                                      {"OUTPUT", "type", "0"},    {"OUTPUT", "repch", "0"},
                                      {"OUTPUT", "repnum", "1"}};
   for (auto& e : expected) EXPECT_EQ(IniValue(text, e[0], e[1]), e[2]) << e[0] << "/" << e[1];
   // And in memory: serial connection, output type 0, count 1.
-  EXPECT_EQ(StatusText(run, 0), "USB接続(未接続)");
-  EXPECT_EQ(Text(run, 202), "mV");
-  EXPECT_EQ(CheckState(run, 420), BST_CHECKED);
-  EXPECT_EQ(Text(run, 506), "1");
+  EXPECT_EQ(run.Status(0), "USB接続(未接続)");
+  EXPECT_EQ(run.Text(202), "mV");
+  EXPECT_EQ(run.Checked(420), BST_CHECKED);
+  EXPECT_EQ(run.Text(506), "1");
 }
 
 // With output type 1 configured, so that its labels show.
 TEST(Startup, FirstWindowIsDisconnectedAndTabsSwitchPages) {
   ProgramRun run;
   ASSERT_TRUE(Started(run, "[OUTPUT]\r\ntype=1\r\n"));
-  EXPECT_EQ(Text(run.window), "RV-SOLA62");
-  HDC screen = GetDC(nullptr);
-  EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 96) << "the test prefix should run at 96 DPI";
-  ReleaseDC(nullptr, screen);
-  const RECT rect = WindowRect(run.window);
+  EXPECT_EQ(run.Text(), "RV-SOLA62");
+  // The test prefix runs at 96 DPI.
+  RECT rect;
+  GetWindowRect(run.window, &rect);
   EXPECT_EQ(rect.right - rect.left, 460);
   EXPECT_EQ(rect.bottom - rect.top, 660);
   EXPECT_EQ(LiveTexts(run), "------- | V | Mode: --- | Type: ---");
-  EXPECT_EQ(Text(run, 400), "接続");
+  EXPECT_EQ(run.Text(400), "接続");
   ExpectWindow(run, "USB", "");
-  EXPECT_TRUE(NoDialogWithin(run, 200));
+  EXPECT_TRUE(run.NoDialogWithin(200));
 
   // 222, 226 and 230 are also label ids on the other pages.
   const std::pair<int, const char*> labels[] = {{210, "V"},      {211, "-10V"},  {212, "0V"},
@@ -84,24 +83,22 @@ TEST(Startup, FirstWindowIsDisconnectedAndTabsSwitchPages) {
                                                 {222, "+0.1V"},  {226, "-0.1V"}, {230, "+0.01V"},
                                                 {234, "-0.01V"}, {501, "0.000"}};
   for (const auto& [id, text] : labels) {
-    const std::vector<std::string> texts = Texts(run, id);
-    EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << id << " " << text;
+    EXPECT_TRUE(std::ranges::count(run.Texts(id), text) > 0) << id << " " << text;
   }
-  for (int id : {420, 421, 422, 423}) EXPECT_EQ(CheckState(run, id), id == 421) << id;
+  for (int id : {420, 421, 422, 423}) EXPECT_EQ(run.Checked(id), id == 421) << id;
 
   // The type group belongs to the normal and the sweep page.
-  const std::vector<int> normal = {3001, 3002, 440, 210, 501,  420,  421,
-                                   422,  423,  600, 900, 1200, 1201, 1202};
-  const std::vector<int> sweep = {3001, 420, 421, 422, 423, 3003, 442, 502, 503, 504, 505, 1100};
-  const std::vector<int> replay = {3004, 443, 444, 601, 300, 506};
-  const std::vector<int> pages[] = {normal, sweep, replay};
+  const std::vector<int> pages[] = {
+      {3001, 3002, 440, 210, 501, 420, 421, 422, 423, 600, 900, 1200, 1201, 1202},
+      {3001, 420, 421, 422, 423, 3003, 442, 502, 503, 504, 505, 1100},
+      {3004, 443, 444, 601, 300, 506}};
   for (int tab : {0, 1, 2, 0}) {
-    ASSERT_TRUE(SelectTab(run, tab)) << tab;
+    ASSERT_TRUE(run.SelectTab(tab)) << tab;
     for (const std::vector<int>& page : pages) {
       for (int id : page) {
-        const bool shown = std::count(pages[tab].begin(), pages[tab].end(), id) > 0;
-        EXPECT_EQ(IsVisible(Control(run, id)), shown) << "tab " << tab << " control " << id;
-        EXPECT_FALSE(shown && IsEnabled(run, id)) << "tab " << tab << " control " << id;
+        const bool shown = std::ranges::count(pages[tab], id) > 0;
+        EXPECT_EQ(run.Visible(id), shown) << "tab " << tab << " control " << id;
+        EXPECT_FALSE(shown && run.Enabled(id)) << "tab " << tab << " control " << id;
       }
     }
   }
