@@ -81,12 +81,19 @@ inline std::string SerialConfig(const std::string& com_port) {
   return "[IF]\r\ntype=0\r\ncom=" + com_port + "\r\nip=2130706433\r\nport=10101\r\n";
 }
 
-// The value of key in [section] of an ini text; "<missing>" when absent.
-inline std::string IniValue(const std::string& ini_text, const std::string& section,
-                            const std::string& key) {
-  std::smatch match;
-  const std::regex pattern("\\[" + section + "\\][^\\[]*\\n" + key + "=([^\\r\\n]*)");
-  return std::regex_search(ini_text, match, pattern) ? match[1].str() : "<missing>";
+using Strings = std::vector<std::string>;
+
+// The values at "section/key" in an ini text; "<missing>" for each one absent.
+inline Strings IniValues(const std::string& ini_text, const Strings& paths) {
+  Strings values;
+  for (const std::string& path : paths) {
+    const size_t slash = path.find('/');
+    const std::regex pattern("\\[" + path.substr(0, slash) + "\\][^\\[]*\\n" +
+                             path.substr(slash + 1) + "=([^\\r\\n]*)");
+    std::smatch match;
+    values.push_back(std::regex_search(ini_text, match, pattern) ? match[1].str() : "<missing>");
+  }
+  return values;
 }
 
 // ---- Windows of the program ----
@@ -133,10 +140,9 @@ struct Window {
   }
   std::vector<std::string> ComboItems(int id) const {
     std::vector<std::string> items;
-    for (LRESULT i = 0, count = Query(Control(id), CB_GETCOUNT); i < count; ++i) {
-      std::wstring text(Query(Control(id), CB_GETLBTEXTLEN, i) + 1, L'\0');
-      text.resize(std::max<LRESULT>(0, Query(Control(id), CB_GETLBTEXT, i, LPARAM(&text[0]))));
-      items.push_back(Narrow(text));
+    wchar_t item[128];  // room for any port name the list takes
+    for (int i = 0; Query(Control(id), CB_GETLBTEXT, i, LPARAM(item)) >= 0; ++i) {
+      items.push_back(Narrow(item));
     }
     return items;
   }

@@ -9,31 +9,23 @@ namespace e2e {
 
 namespace {
 
+const Bytes kSerial = {'E', '2', 'E', '0', '0', '0', '4', '2'};
+
 // The answer of a good instrument, shaped by the test's behaviour.
 Bytes AnswerFor(const Frame& request, FakeBehaviour& b) {
   Bytes answer;
   if (b.custom && b.custom(request, &answer)) return answer;
   if (b.silent) return {};
+  const uint8_t code = request.command;
   const Bytes& data = request.data;
-  switch (request.command) {
-    case 0x10:
-      return BuildFrame(0x55, 0x10, 0, {});
-    case 0x40:
-      if (data.size() == 6) b.clock = data;
-      break;
-    case 0x41:
-      return BuildFrame(0x55, 0x41, 0, b.clock);
-    case 0x42:
-      return BuildFrame(0x55, 0x42, b.version_status, {b.device_code, 1, 5, 0, 0, 0});
-    case 0x43:
-      return BuildFrame(0x55, 0x43, b.serial_status, {'E', '2', 'E', '0', '0', '0', '4', '2'});
-    case 0xC1:
-      if (data.size() == 3) b.live = {0, data[0], data[1], data[2]};
-      break;
-    case 0xC2:
-      return BuildFrame(0x55, 0xC2, 0, b.live);
-  }
-  return BuildFrame(0xAA, request.command, 0, {});  // an acknowledgement
+  if (code == 0x10) return BuildFrame(0x55, 0x10, 0, {});
+  if (code == 0x40 && data.size() == 6) b.clock = data;
+  if (code == 0x41) return BuildFrame(0x55, 0x41, 0, b.clock);
+  if (code == 0x42) return BuildFrame(0x55, 0x42, b.version_status, {b.device_code, 1, 5, 0, 0, 0});
+  if (code == 0x43) return BuildFrame(0x55, 0x43, b.serial_status, kSerial);
+  if (code == 0xC1 && data.size() == 3) b.live = {0, data[0], data[1], data[2]};
+  if (code == 0xC2) return BuildFrame(0x55, 0xC2, 0, b.live);
+  return BuildFrame(0xAA, code, 0, {});  // an acknowledgement
 }
 
 void SendAll(uintptr_t socket, const Bytes& bytes) {

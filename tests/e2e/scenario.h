@@ -81,6 +81,20 @@ inline void ExpectWindow(const ProgramRun& run, const std::string& method,
   EXPECT_TRUE(connected || !run.Enabled(506));
 }
 
+// A scenario's program and the instrument it may talk to; each suite derives its own.
+class Scenario : public ::testing::Test {
+ protected:
+  FakeInstrument fake;
+  ProgramRun run;
+
+  // The program connected to the fake instrument; what came so far is forgotten.
+  void ConnectToFake(const FakeBehaviour& behaviour = {}, const std::string& more_config = "") {
+    ASSERT_TRUE(StartedWithFake(run, fake, behaviour, more_config));
+    ASSERT_TRUE(Connected(run));
+    fake.Clear();
+  }
+};
+
 // Picks an output type with its radio button.
 inline void ChooseType(const ProgramRun& run, int type) {
   for (int t = 0; t < 4; ++t) Query(run.Control(420 + t), BM_SETCHECK, t == type);

@@ -37,11 +37,11 @@ void ExpectLinkLoss(const ProgramRun& run, const std::string& method) {
   EXPECT_TRUE(run.Running()) << "the program ended";
 }
 
+class Connect : public Scenario {};
+
 }  // namespace
 
-TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
-  FakeInstrument fake;
-  ProgramRun run;
+TEST_F(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
   // Endless replay configured: its count box stays disabled while connected.
   ASSERT_TRUE(StartedWithFake(run, fake, {}, "[OUTPUT]\r\nrepchk=1\r\n"));
   ExpectWindow(run, "Wi-Fi", "");
@@ -91,9 +91,8 @@ TEST(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndDisconnectKeepsIt) {
 }
 
 // The simulators on their ptys; the bytes of the serial line are the transport tests' business.
-TEST(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
+TEST_F(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
   if (kSimulatorComPort.empty()) GTEST_SKIP() << "no simulator";
-  ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig(kSimulatorComPort)));
   ExpectWindow(run, "USB", "");
   ASSERT_TRUE(Connected(run));
@@ -111,7 +110,7 @@ TEST(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
 
 // The wire is read while the message is still up: a disconnect, when one is
 // due, goes out before the message.
-TEST(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswered) {
+TEST_F(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswered) {
   const char kNoLink[] = "接続できませんでした。";
   const char kNoInfo[] = "計測器情報の取得に失敗しました。";
   const char kNoDevice[] = "計測器が接続されていません。";
@@ -154,11 +153,8 @@ TEST(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswered)
   }
 }
 
-TEST(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
-  FakeInstrument fake;
-  ProgramRun run;
-  ASSERT_TRUE(StartedWithFake(run, fake));
-  ASSERT_TRUE(Connected(run));
+TEST_F(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
+  ConnectToFake();
   ASSERT_TRUE(fake.WaitFor(kGetOutput, 2000));
 
   fake.Change([](FakeBehaviour& b) { b.silent = true; });
@@ -189,14 +185,12 @@ TEST(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
 // A wrong peer answers the connect with the head of a very long frame and keeps
 // talking through the whole wait; what it leaves in the parser must not cost
 // the next, proper instrument its first answer.
-TEST(Connect, AWrongPeersHalfFrameDoesNotSpoilTheNextConnect) {
-  FakeInstrument fake;
+TEST_F(Connect, AWrongPeersHalfFrameDoesNotSpoilTheNextConnect) {
   FakeBehaviour wrong;
   wrong.custom = [](const Frame& request, Bytes* answer) {
     if (request.command == kConnect) *answer = {0x55, kConnect, 0x00, 0xFF, 0xFF};
     return true;
   };
-  ProgramRun run;
   ASSERT_TRUE(StartedWithFake(run, fake, wrong));
   run.Click(400);
   ASSERT_TRUE(WaitUntil([&] {
@@ -215,11 +209,8 @@ TEST(Connect, AWrongPeersHalfFrameDoesNotSpoilTheNextConnect) {
 
 // At log-off the system asks, then ends the session and the process, without
 // WM_DESTROY: the instrument is told and the typed entries are kept.
-TEST(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
-  FakeInstrument fake;
-  ProgramRun run;
-  ASSERT_TRUE(StartedWithFake(run, fake));
-  ASSERT_TRUE(Connected(run));
+TEST_F(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
+  ConnectToFake();
   ASSERT_TRUE(run.SetText(501, "12.5"));
   ASSERT_TRUE(run.SetText(504, "321"));
 
@@ -232,18 +223,14 @@ TEST(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
   run.Kill();
 
   EXPECT_EQ(fake.Count(kDisconnect), 1);
-  const std::string saved = run.Config();
-  EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "value"), "12.500000");
-  EXPECT_EQ(IniValue(saved, "OUTPUT_CONF0", "sweep_t1"), "321");
+  EXPECT_EQ(IniValues(run.Config(), {"OUTPUT_CONF0/value", "OUTPUT_CONF0/sweep_t1"}),
+            (Strings{"12.500000", "321"}));
 }
 
 // The close box's way out (the menu's is in test_startup.cpp) saves the
 // entries of every type, once the instrument has answered the disconnect.
-TEST(Connect, ClosingWhileConnectedDisconnectsThenSavesTheEntries) {
-  FakeInstrument fake;
-  ProgramRun run;
-  ASSERT_TRUE(StartedWithFake(run, fake));
-  ASSERT_TRUE(Connected(run));
+TEST_F(Connect, ClosingWhileConnectedDisconnectsThenSavesTheEntries) {
+  ConnectToFake();
   run.SetText(501, "12.5");
   ChooseType(run, 1);  // takes the type-0 entries
   // 11 is out of range: the stored value stays.
@@ -264,13 +251,8 @@ TEST(Connect, ClosingWhileConnectedDisconnectsThenSavesTheEntries) {
   ASSERT_TRUE(ExitsWithZero(run));
   EXPECT_FALSE(fake.PeerConnected());
   EXPECT_EQ(fake.Count(kDisconnect), 1);
-  const std::string saved = run.Config();
-  const char* const expected[][3] = {{"OUTPUT", "type", "1"},
-                                     {"OUTPUT_CONF0", "value", "12.500000"},
-                                     {"OUTPUT_CONF1", "value", "-2.250000"},
-                                     {"OUTPUT_CONF1", "sweep_a", "-7.000000"},
-                                     {"OUTPUT_CONF1", "sweep_b", "10.000000"},
-                                     {"OUTPUT_CONF1", "sweep_t2", "700"},
-                                     {"OUTPUT", "repnum", "42"}};
-  for (auto& e : expected) EXPECT_EQ(IniValue(saved, e[0], e[1]), e[2]) << e[0] << "/" << e[1];
+  EXPECT_EQ(IniValues(run.Config(), {"OUTPUT/type", "OUTPUT_CONF0/value", "OUTPUT_CONF1/value",
+                                     "OUTPUT_CONF1/sweep_a", "OUTPUT_CONF1/sweep_b",
+                                     "OUTPUT_CONF1/sweep_t2", "OUTPUT/repnum"}),
+            (Strings{"1", "12.500000", "-2.250000", "-7.000000", "10.000000", "700", "42"}));
 }

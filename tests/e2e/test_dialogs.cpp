@@ -94,10 +94,12 @@ void UseConnectionDialog(const ProgramRun& run, int button,
   ASSERT_TRUE(run.Sync());
 }
 
+class AboutBox : public Scenario {};
+class ConnectionDialog : public Scenario {};
+
 }  // namespace
 
-TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
-  ProgramRun run;
+TEST_F(AboutBox, ShowsVersionAndClosesEveryWay) {
   ASSERT_TRUE(Started(run, SerialConfig("COM1")));
   const std::pair<const char*, std::function<void(const Dialog&)>> ways[] = {
       {"OK button", [](const Dialog& d) { d.Click(470); }},
@@ -115,8 +117,7 @@ TEST(AboutBox, ShowsVersionAndClosesEveryWay) {
   }
 }
 
-TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
-  ProgramRun run;
+TEST_F(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   ASSERT_TRUE(Started(run, SerialConfig("COM1")));
   const std::string before = run.Config();
   // Only the low word of a command names it: the dialog opens whatever the high word holds.
@@ -147,10 +148,9 @@ TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
     tcp(d);
     ASSERT_TRUE(d.SetText(500, ""));
   });
-  const std::string after = run.Config();
-  const std::pair<const char*, std::string> written[] = {
-      {"type", "1"}, {"port", "0"}, {"ip", "2130706433"}, {"com", "COM1"}};  // ip, com as they were
-  for (const auto& [key, value] : written) EXPECT_EQ(IniValue(after, "IF", key), value) << key;
+  // The address and the serial port as they were.
+  EXPECT_EQ(IniValues(run.Config(), {"IF/type", "IF/port", "IF/ip", "IF/com"}),
+            (Strings{"1", "0", "2130706433", "COM1"}));
   EXPECT_EQ(run.Status(0), "Wi-Fi接続(未接続)");
 
   // Without a link the clock command has nothing to talk to, and unknown ids
@@ -165,14 +165,13 @@ TEST(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   ASSERT_TRUE(ExitsWithZero(run));
   ProgramRun again;
   ASSERT_TRUE(again.StartIn(run.dir));
-  EXPECT_EQ(IniValue(again.Config(), "IF", "port"), "10101");
+  EXPECT_EQ(IniValues(again.Config(), {"IF/port"}), Strings{"10101"});
   EXPECT_EQ(again.Status(0), "Wi-Fi接続(未接続)");
 }
 
-TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
+TEST_F(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
   SerialPorts ports({L"COM3", L"COM7"});
   if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
-  ProgramRun run;
   ASSERT_TRUE(Started(run, SerialConfig("COM7")));
   UseConnectionDialog(run, 411, [](const Dialog& d) {
     EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{"COM3", "COM7"}));
@@ -184,20 +183,17 @@ TEST(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
   ASSERT_TRUE(Started(run, SerialConfig("COM5")));
   auto first = [](const Dialog& d) { EXPECT_EQ(d.ComboSelection(311), 0); };
   UseConnectionDialog(run, 411, first);
-  EXPECT_EQ(IniValue(run.Config(), "IF", "com"), "COM5");
+  EXPECT_EQ(IniValues(run.Config(), {"IF/com"}), Strings{"COM5"});
   UseConnectionDialog(run, 410, first);
-  EXPECT_EQ(IniValue(run.Config(), "IF", "com"), "COM3");
+  EXPECT_EQ(IniValues(run.Config(), {"IF/com"}), Strings{"COM3"});
 }
 
-class ClockDialog : public ::testing::Test {
+class ClockDialog : public Scenario {
  protected:
-  FakeInstrument fake;
-  ProgramRun run;
   Dialog dialog;
 
   void OpenConnected(const FakeBehaviour& behaviour = {}) {
-    ASSERT_TRUE(StartedWithFake(run, fake, behaviour));
-    ASSERT_TRUE(Connected(run));
+    ConnectToFake(behaviour);
     run.Click(403);
     ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &dialog, "時計設定"));
   }

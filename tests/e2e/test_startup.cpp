@@ -21,18 +21,15 @@ const char kFirstStartText[] =
 
 // The file's lines without carriage returns and blank lines.
 std::string Lines(const std::string& text) {
-  std::string lines;
-  for (char c : text) {
-    if (c != '\r' && (c != '\n' || (!lines.empty() && lines.back() != '\n'))) lines += c;
-  }
-  return lines;
+  return std::regex_replace(text, std::regex("[\\r\\n]+"), "\n");
 }
+
+class Startup : public Scenario {};
 
 }  // namespace
 
-// The menu's way out; the close box's is in test_output.cpp.
-TEST(Startup, FirstStartWritesEveryDefaultAndMenuExitRewritesRealsWithSixDecimals) {
-  ProgramRun run;
+// The menu's way out; the close box's is in test_connect.cpp.
+TEST_F(Startup, FirstStartWritesEveryDefaultAndMenuExitRewritesRealsWithSixDecimals) {
   ASSERT_TRUE(Started(run, std::nullopt));
   EXPECT_EQ(Lines(run.Config()), kFirstStartText);
   ASSERT_TRUE(run.SetText(501, "1.25"));
@@ -44,17 +41,14 @@ TEST(Startup, FirstStartWritesEveryDefaultAndMenuExitRewritesRealsWithSixDecimal
   EXPECT_EQ(Lines(run.Config()), saved);
 }
 
-TEST(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
-  ProgramRun run;
+TEST_F(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
   ASSERT_TRUE(Started(run,
                       "[IF]\r\ntype=2\r\ncom=COM1\r\nip=2130706433\r\nport=75637\r\n"
                       "[OUTPUT]\r\ntype=4\r\nrepch=5\r\nrepchk=0\r\nrepnum=0\r\n"));
-  const std::string text = run.Config();
-  const char* const expected[][3] = {{"IF", "type", "0"},        {"IF", "port", "10101"},
-                                     {"IF", "ip", "2130706433"},  // usable, kept
-                                     {"OUTPUT", "type", "0"},    {"OUTPUT", "repch", "0"},
-                                     {"OUTPUT", "repnum", "1"}};
-  for (auto& e : expected) EXPECT_EQ(IniValue(text, e[0], e[1]), e[2]) << e[0] << "/" << e[1];
+  // ip is usable, kept.
+  EXPECT_EQ(IniValues(run.Config(), {"IF/type", "IF/port", "IF/ip", "OUTPUT/type", "OUTPUT/repch",
+                                     "OUTPUT/repnum"}),
+            (Strings{"0", "10101", "2130706433", "0", "0", "1"}));
   // And in memory: serial connection, output type 0, count 1.
   EXPECT_EQ(run.Status(0), "USB接続(未接続)");
   EXPECT_EQ(run.Text(202), "mV");
@@ -63,8 +57,7 @@ TEST(Startup, UnusableValuesLoadAsDefaultsAndAreRewritten) {
 }
 
 // With output type 1 configured, so that its labels show.
-TEST(Startup, FirstWindowIsDisconnectedAndTabsSwitchPages) {
-  ProgramRun run;
+TEST_F(Startup, FirstWindowIsDisconnectedAndTabsSwitchPages) {
   ASSERT_TRUE(Started(run, "[OUTPUT]\r\ntype=1\r\n"));
   EXPECT_EQ(run.Text(), "RV-SOLA62");
   // The test prefix runs at 96 DPI.
