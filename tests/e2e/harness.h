@@ -65,7 +65,6 @@ inline std::string Env(const char* name) {
   return value != nullptr ? value : "";
 }
 inline const std::wstring kProgramPath = WindowsPath(Env("RV_E2E_PROGRAM"));
-inline const int kSimulatorTcpPort = std::atoi(Env("RV_E2E_SIM_PORT").c_str());  // 0: none
 inline const std::string kSimulatorComPort = Env("RV_E2E_SIM_COM");  // the simulator's pty
 // A second simulator's pty, which closes after five frames.
 inline const std::string kVanishingComPort = Env("RV_E2E_GONE_COM");
