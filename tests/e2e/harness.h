@@ -185,8 +185,9 @@ class ProgramRun : public Window {
     fresh /= "run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
     std::error_code failed;
     if (!std::filesystem::create_directories(fresh, failed)) return false;
-    if (config_text != nullptr)
+    if (config_text != nullptr) {
       std::ofstream(fresh / "config.ini", std::ios::binary) << config_text;
+    }
     return StartIn(fresh.wstring(), error);
   }
 
