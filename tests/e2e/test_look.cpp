@@ -64,15 +64,12 @@ void ClickOnScreen(POINT point) {
 
 }  // namespace
 
-TEST(Look, PagesShowTheTabBodyAndTheWholeSliderTrack) {
-  FakeInstrument fake;
-  ProgramRun run;
-  ASSERT_TRUE(StartedWithFake(run, fake));
-  ASSERT_TRUE(Connected(run));
+TEST_F(Scenario, PagesShowTheTabBodyAndTheWholeSliderTrack) {
+  ConnectToFake();
   SetForegroundWindow(run.window);
 
-  HWND tab = Control(run, IDC_TAB);
-  HWND slider = Control(run, IDC_SLIDER);
+  HWND tab = run.Control(IDC_TAB);
+  HWND slider = run.Control(IDC_SLIDER);
   // The minus step labels reach 15 pixels into the slider's top; a column
   // under label 218 and one between the labels, away from the thumb.
   const int covered = 65;
@@ -80,11 +77,11 @@ TEST(Look, PagesShowTheTabBodyAndTheWholeSliderTrack) {
   std::vector<Spot> spots = {
       {tab, 380, 200},  // right of the group boxes: nothing covers the tab's body
       // Free corners, clear of each control's text.
-      {Control(run, IDC_TYPE_RADIO_0), 97, 2},
-      {Control(run, IDC_REALTIME_CHECK), 297, 1},
-      {Controls(run.window, 214)[0], 57, 2},
-      {Control(run, IDC_RANGE_MIN), 57, 17},
-      {Control(run, IDC_MODE_LABEL), 97, 12},  // outside the tab
+      {run.Control(IDC_TYPE_RADIO_0), 97, 2},
+      {run.Control(IDC_REALTIME_CHECK), 297, 1},
+      {run.Control(214), 57, 2},
+      {run.Control(IDC_RANGE_MIN), 57, 17},
+      {run.Control(IDC_MODE_LABEL), 97, 12},  // outside the tab
   };
   for (int y = 0; y < 15; ++y) {
     spots.push_back({slider, covered, y});
@@ -108,10 +105,10 @@ TEST(Look, PagesShowTheTabBodyAndTheWholeSliderTrack) {
   EXPECT_EQ(ColourHex(SettledPixels({spots[1]})[0]), ColourHex(body));
 
   // A click there is the slider's: one page (1) towards the click.
-  const int before = SliderPos(run);
+  const int before = run.Slider();
   ClickOnScreen(OnScreen(slider, covered, 10));
-  EXPECT_TRUE(WaitUntil([&] { return SliderPos(run) == before - 1; }, 3000)) << SliderPos(run);
+  EXPECT_TRUE(WaitUntil([&] { return run.Slider() == before - 1; }, 3000)) << run.Slider();
 
-  MenuCommand(run, IDM_EXIT);
+  run.Menu(IDM_EXIT);
   EXPECT_TRUE(ExitsWithZero(run));
 }
