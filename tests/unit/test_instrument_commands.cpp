@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 
@@ -12,13 +11,6 @@
 
 namespace {
 
-struct Live {
-  std::string text;
-  int type;
-  int mode;
-};
-std::vector<Live> live;
-
 // How the scripted instrument answers the identification.
 struct Script {
   uint8_t connect_status = 0;
@@ -28,20 +20,14 @@ struct Script {
   bool answer_serial = true;
 } script;
 
+std::vector<std::string> shown;  // the live reports: text, type, mode
+
 void Answer(const Bytes& frame) {
-  switch (frame[1]) {
-    case CMD_CONNECT:
-      Queue(BuildFrame(0x55, CMD_CONNECT, script.connect_status, {}));
-      break;
-    case CMD_GET_VERSION:
-      Queue(BuildFrame(0x55, CMD_GET_VERSION, script.version_status, script.version));
-      break;
-    case CMD_GET_SERIAL:
-      if (script.answer_serial) Queue(BuildFrame(0x55, CMD_GET_SERIAL, 0, script.serial));
-      break;
-    default:
-      Queue(BuildFrame(0xAA, frame[1], 0, {}));
-  }
+  if (frame[1] == CMD_CONNECT) Queue(BuildFrame(0x55, CMD_CONNECT, script.connect_status, {}));
+  if (frame[1] == CMD_GET_VERSION)
+    Queue(BuildFrame(0x55, CMD_GET_VERSION, script.version_status, script.version));
+  if (frame[1] == CMD_GET_SERIAL && script.answer_serial)
+    Queue(BuildFrame(0x55, CMD_GET_SERIAL, 0, script.serial));
 }
 
 class InstrumentCommands : public ::testing::Test {
@@ -49,94 +35,75 @@ class InstrumentCommands : public ::testing::Test {
   void SetUp() override {
     InstallFakeLink();
     script = Script{};
-    live.clear();
-    show_live_report = [](const char* text, int type, int mode) {
-      live.push_back({text, type, mode});
-    };
     fake_link.on_write = Answer;
   }
 };
 
-TEST_F(InstrumentCommands, IdentificationSucceedsAndFillsTheIdentity) {
-  script.connect_status = 5;
-  EXPECT_EQ(IdentifyInstrument(), 0);
-  EXPECT_EQ(instrument_identity.device_code, 2);
-  EXPECT_EQ(instrument_identity.firmware_version, 105);
-  EXPECT_STREQ(instrument_identity.serial_number, "AB123456");
+TEST_F(InstrumentCommands, IdentificationResultsAndTheIdentityTheyLeave) {
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    int result;
+    const char* identity;  // null: not looked at
+  } cases[] = {
+      {"a good instrument", [] {}, 0, "2 105 AB123456"},
+      {"connect status 5", [] { script.connect_status = 5; }, 0, "2 105 AB123456"},
+      {"connect refused", [] { script.connect_status = 1; }, -2, nullptr},
+      {"silence", [] { fake_link.on_write = nullptr; }, -2, nullptr},
+      {"version refused", [] { script.version_status = 3; }, -3, nullptr},
+      {"no serial", [] { script.answer_serial = false; }, -3, nullptr},
+      {"device code 1", [] { script.version = {1, 1, 0, 0, 0, 0}; }, -4, nullptr},
+      // Short replies leave the identity as it was (device code 4 on a first connection).
+      {"five-byte version",
+       [] {
+         script.version = {2, 1, 5, 0, 0};
+       },
+       -4, "4 0 00000000"},
+      {"seven-byte serial", [] { script.serial.pop_back(); }, 0, "2 105 00000000"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    c.change();
+    EXPECT_EQ(IdentifyInstrument(), c.result) << c.what;
+    const InstrumentIdentity& i = instrument_identity;
+    if (c.identity != nullptr) {
+      EXPECT_EQ(std::to_string(i.device_code) + " " + std::to_string(i.firmware_version) + " " +
+                    i.serial_number,
+                c.identity)
+          << c.what;
+    }
+  }
+  EXPECT_EQ(FindReplyRecord(CMD_GET_SERIAL)->length, 7);  // a short reply is still recorded
 }
 
-TEST_F(InstrumentCommands, IdentificationFailures) {
-  script.connect_status = 1;
-  EXPECT_EQ(IdentifyInstrument(), -2);
-  fake_link.on_write = nullptr;
-  EXPECT_EQ(IdentifyInstrument(), -2);  // no answer at all
-
-  fake_link.on_write = Answer;
-  script = Script{};
-  script.version_status = 3;
-  EXPECT_EQ(IdentifyInstrument(), -3);
-  script.version_status = 0;
-  script.answer_serial = false;
-  EXPECT_EQ(IdentifyInstrument(), -3);
-
-  script = Script{};
-  script.version = {1, 1, 0, 0, 0, 0};
-  EXPECT_EQ(IdentifyInstrument(), -4);
-}
-
-TEST_F(InstrumentCommands, ShortRepliesLeaveTheIdentityAsItWas) {
-  // A five-byte version reply on a first connection keeps device code 4.
-  script.version = {2, 1, 5, 0, 0};
-  EXPECT_EQ(IdentifyInstrument(), -4);
-  EXPECT_EQ(instrument_identity.firmware_version, 0);
-
-  script = Script{};
-  script.serial = {'1', '2', '3', '4', '5', '6', '7'};
-  EXPECT_EQ(IdentifyInstrument(), 0);
-  EXPECT_STREQ(instrument_identity.serial_number, "00000000");
-  EXPECT_EQ(FindReplyRecord(CMD_GET_SERIAL)->length, 7);
-}
-
-TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayout) {
+TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayoutAndOnlyAFreshTimeCounts) {
   link_platform.local_time = [](ClockFields* out) { *out = {5, 4, 3, 6, 11, 126}; };
+  fake_link.on_write = nullptr;
+  Queue(BuildFrame(0xAA, CMD_SET_CLOCK, 0, {}));
   EXPECT_EQ(SetInstrumentClock(), 0);
   EXPECT_EQ(fake_link.writes.back(),
             (Bytes{0xAA, 0x40, 0x00, 0x00, 0x06, 0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05, 0x29}));
 
-  clock_fields = {};
-  Queue(BuildFrame(0x55, CMD_GET_CLOCK, 0, {0x1B, 0x01, 0x1F, 0x17, 0x3B, 0x3A}));
-  ParseReceived();
-  EXPECT_EQ(clock_fields.year, 127);
-  EXPECT_EQ(clock_fields.month, 0);
-  EXPECT_EQ(clock_fields.day, 31);
-  EXPECT_EQ(clock_fields.hour, 23);
-  EXPECT_EQ(clock_fields.minute, 59);
-  EXPECT_EQ(clock_fields.second, 58);
-}
-
-TEST_F(InstrumentCommands, ClockReadCountsOnlyAFreshTime) {
   const Bytes time = {0x1B, 0x01, 0x1F, 0x17, 0x3B, 0x3A};
   struct Case {
     const char* what;
-    std::function<void()> answer;  // queues what the instrument says, if anything
+    Bytes answer;  // what the instrument says, if anything
     int result;
-  };
-  const Case cases[] = {
-      {"a clock reply", [&] { Queue(BuildFrame(0x55, CMD_GET_CLOCK, 0, time)); }, 0},
-      {"an acknowledgement", [] { Queue(BuildFrame(0xAA, CMD_GET_CLOCK, 0, {})); }, 1},
-      {"a failing status", [&] { Queue(BuildFrame(0x55, CMD_GET_CLOCK, 1, time)); }, 1},
-      {"five bytes",
-       [] {
-         Queue(BuildFrame(0x55, CMD_GET_CLOCK, 0, {1, 2, 3, 4, 5}));
-       },
-       1},
-      {"silence", [] {}, 1},
+  } cases[] = {
+      {"a clock reply", BuildFrame(0x55, CMD_GET_CLOCK, 0, time), 0},
+      {"an acknowledgement", BuildFrame(0xAA, CMD_GET_CLOCK, 0, {}), 1},
+      {"a failing status", BuildFrame(0x55, CMD_GET_CLOCK, 1, time), 1},
+      {"five bytes", BuildFrame(0x55, CMD_GET_CLOCK, 0, {1, 2, 3, 4, 5}), 1},
+      {"silence", {}, 1},
   };
   for (const Case& c : cases) {
     clock_fields = {};
-    fake_link.on_write = [&](const Bytes&) { c.answer(); };
+    fake_link.on_write = [&](const Bytes&) { Queue(c.answer); };
     EXPECT_EQ(GetInstrumentClock(), c.result) << c.what;
-    EXPECT_EQ(clock_fields.year, c.result == 0 ? 127 : 0) << c.what;
+    const ClockFields& f = clock_fields;
+    EXPECT_EQ((std::vector<int>{f.year, f.month, f.day, f.hour, f.minute, f.second}),
+              c.result == 0 ? std::vector<int>{127, 0, 31, 23, 59, 58} : std::vector<int>(6, 0))
+        << c.what;
   }
   // A lost link sends nothing and has no time to give.
   fake_link.writes.clear();
@@ -145,23 +112,18 @@ TEST_F(InstrumentCommands, ClockReadCountsOnlyAFreshTime) {
   EXPECT_TRUE(fake_link.writes.empty());
 }
 
-TEST_F(InstrumentCommands, LiveValueReplies) {
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00}));
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x02, 0x00, 0x40, 0x00}));
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x01, 0x02, 0x40, 0x00}));
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x00, 0xC0, 0x00}));
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x07, 0x40, 0x00}));
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, {0x00, 0x01, 0x40, 0x00, 0x00}));  // 5 bytes
-  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 1, {0x00, 0x01, 0x40, 0x00}));        // bad status
+TEST_F(InstrumentCommands, LiveValueRepliesShowTheirTextTypeAndMode) {
+  show_live_report = [](const char* text, int type, int mode) {
+    shown.push_back(std::string(text) + " " + std::to_string(type) + " " + std::to_string(mode));
+  };
+  for (const Bytes& data : {Bytes{0x00, 0x01, 0x40, 0x00}, Bytes{0x02, 0x00, 0x40, 0x00},
+                            Bytes{0x01, 0x02, 0x40, 0x00}, Bytes{0x00, 0x00, 0xC0, 0x00},
+                            Bytes{0x00, 0x07, 0x40, 0x00}, Bytes{0x00, 0x01, 0x40, 0x00, 0x00}})
+    Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 0, data));                    // the last has five bytes
+  Queue(BuildFrame(0x55, CMD_GET_OUTPUT, 1, {0x00, 0x01, 0x40, 0x00}));  // a failing status
   for (int i = 0; i < 7; ++i) ParseReceived();
-  ASSERT_EQ(live.size(), 5u);
-  EXPECT_EQ(live[0].text, "5.000");
-  EXPECT_EQ(live[0].type, 1);
-  EXPECT_EQ(live[1].text, "50.00");
-  EXPECT_EQ(live[1].mode, 2);
-  EXPECT_EQ(live[2].text, "10.000");
-  EXPECT_EQ(live[3].text, "-50.00");
-  EXPECT_EQ(live[4].text, "-");
+  EXPECT_EQ(shown, (std::vector<std::string>{"5.000 1 0", "50.00 0 2", "10.000 2 1", "-50.00 0 0",
+                                             "- 7 0"}));
   EXPECT_EQ(FindReplyRecord(CMD_GET_OUTPUT)->status, 1);  // still stored
 
   char text[32];

@@ -1,0 +1,259 @@
+// The client in this process, from its arguments to its exit code, with the
+// test as its system: every link is the simulator's model behind an in-memory
+// transport, and the link's clock moves only while it waits.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <regex>
+#include <sstream>
+
+#include "cli/cli_platform.h"
+#include "cli/cli_run.h"
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
+#include "link/link_frame.h"
+#include "sim/instrument_model.h"
+#include "sim/sim_command_line.h"
+#include "tests/cli/cli_harness.h"
+
+namespace {
+
+InstrumentModel model;
+std::vector<uint8_t> sent, due;
+int opens = 0;
+uint32_t now_ms = 0;
+
+int Drain(void*, uint8_t* to) {
+  AdvanceModel(&model, now_ms);
+  TakeDueAnswers(&model, 0, &due);
+  const size_t count = std::min<size_t>(due.size(), kMaxDrain);
+  std::copy_n(due.begin(), count, to);
+  due.erase(due.begin(), due.begin() + static_cast<long>(count));
+  return static_cast<int>(count);
+}
+
+int Write(void*, const uint8_t* bytes, int count) {
+  sent.insert(sent.end(), bytes, bytes + count);
+  ModelReceive(&model, 0, bytes, count);
+  return count;
+}
+
+}  // namespace
+
+void PrepareProcess() {}
+void WatchForInterrupts() {}
+bool Interrupted() {
+  return false;
+}
+bool LinksAreComPorts() {
+  return false;
+}
+std::vector<SerialPortInfo> ListSerialPorts() {
+  return {};
+}
+int OpenLink(const LinkAddress& address, std::string* reason) {
+  ++opens;
+  if (address.host == "gone" || address.device == "/gone") {
+    *reason = "it is not there";
+    return -1;
+  }
+  ForgetLink(&model, 0);
+  due.clear();
+  InstallTransport({Drain, Write, nullptr, nullptr});
+  link_platform.now_ms = [] { return now_ms; };
+  link_platform.sleep_ms = [](uint32_t ms) { now_ms += ms; };
+  link_platform.local_time = [](ClockFields* pc) { *pc = {9, 8, 7, 1, 0, 124}; };
+  return 0;
+}
+
+namespace {
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  return {std::istream_iterator<std::string>(in), {}};
+}
+
+// A new instrument, with the simulator's options.
+void Start(const std::string& options) {
+  std::vector<std::string> words = Words("sim --tcp-port 0 " + options);
+  std::vector<const char*> argv;
+  for (const std::string& w : words) argv.push_back(w.c_str());
+  SimCommandLine line;
+  std::string error;
+  ASSERT_TRUE(ParseSimCommandLine(static_cast<int>(argv.size()), argv.data(), &line, &error));
+  InitModel(&model, line.options, SecondsSince2000(2024, 3, 5, 14, 7, 9));
+}
+
+struct Run {
+  int code;
+  std::string out, err, sent;
+};
+
+// Words of args that start with @ name files of TempDir; a leading ! leaves
+// out the test's link. Times in the output read TIME, and in the frame log T.
+Run Cli(const std::string& args, const std::string& input = "") {
+  std::vector<std::string> words = Words(args[0] == '!' ? args.substr(1) : "-c tcp://h " + args);
+  words.insert(words.begin(), "rv-sola62-cli");
+  std::vector<const char*> argv;
+  for (std::string& w : words)
+    argv.push_back((w = w[0] == '@' ? TempDir() + "/" + &w[1] : w).c_str());
+  sent.clear();
+  opens = 0;
+  std::istringstream in(input);
+  std::streambuf* saved = std::cin.rdbuf(in.rdbuf());
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data());
+  std::cin.rdbuf(saved);
+  auto times = [](const std::string& text) {
+    const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    return std::regex_replace(std::regex_replace(text, time, "TIME"),
+                              std::regex(R"((^|\n)\d+\.\d{6} )"), "$1T ");
+  };
+  const std::string out = times(testing::internal::GetCapturedStdout());
+  return {code, out, times(testing::internal::GetCapturedStderr()),
+          HexBytes(sent.data(), static_cast<int>(sent.size()))};
+}
+
+// Frames from the PC, "ID,C1 00 F9 9A,BYE": each its command and data; ID
+// stands for the identification, BYE for the disconnect.
+std::string Frames(const std::string& list) {
+  std::istringstream frames(std::regex_replace(
+      std::regex_replace(list, std::regex("ID"), "10,42,43"), std::regex("BYE"), "11"));
+  std::vector<uint8_t> all;
+  for (std::string frame; std::getline(frames, frame, ',');) {
+    std::vector<uint8_t> bytes;
+    std::istringstream hex(frame);
+    for (unsigned byte; hex >> std::hex >> byte;) bytes.push_back(static_cast<uint8_t>(byte));
+    const std::vector<uint8_t> f = BuildFrame(0xAA, bytes[0], 0, {bytes.begin() + 1, bytes.end()});
+    all.insert(all.end(), f.begin(), f.end());
+  }
+  return HexBytes(all.data(), static_cast<int>(all.size()));
+}
+
+class CliRun : public testing::Test {
+ protected:
+  void SetUp() override { Start(""); }
+  void TearDown() override { UseDefaultLinkPlatform(); }
+};
+
+}  // namespace
+
+TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
+  WriteFile("bad.txt", "set 1 --type v\n# fine\nsweep --type v --from 0 --to 1 --t1 0s --t2 0ms\n");
+  WriteFile("failing.txt", "set 1 --type v\nreplay --stop\nset 2 --type v\n");
+  const std::string identity = "device code 2\nfirmware 1.05\nserial RS620042\n";
+  const std::string text = "TIME  0.000 V  type 1  normal\n", csv = "TIME,0.000,V,1,normal\n";
+  const std::string json =
+      R"({"time":"TIME","value":0.0,"text":"0.000","unit":"V","type":1,"mode":"normal"})"
+      "\n";
+  const std::string header = "time,value,unit,type,mode\n";
+  const std::string refused = "20.5 is outside 0 to 20 mA (type 2)";
+  struct Case {
+    const char* args;
+    const char* frames;
+    std::string out;
+    int code = 0;
+    std::string err = "";       // with a failing code: the message
+    const char* sim = nullptr;  // a new instrument with these options; null: the one before
+  } cases[] = {
+      {"identify", "ID,BYE", identity},
+      {"-v identify", "ID,BYE", identity, 0,
+       "T > AA 10 00 00 00 BB\nT < 55 10 00 00 00 66\nT > AA 42 00 00 00 ED\n"
+       "T < 55 42 00 00 06 02 01 05 00 00 00 A6\nT > AA 43 00 00 00 EE\n"
+       "T < 55 43 00 00 08 52 53 36 32 30 30 34 32 74\nT > AA 11 00 00 00 BC\n"
+       "T < 55 11 00 00 00 67\n"},
+      {"set -5 --type mv", "ID,C1 00 F9 9A,BYE", "set -5.00 mV (type 0)\n"},
+      {"set -10 --type v", "ID,C1 01 80 00,BYE", "set -10.000 V (type 1)\n"},
+      {"set 4 --type ma", "ID,C1 02 19 99,BYE", "set 4.000 mA (type 2)\n"},
+      {"set 20 --type ma-ext", "ID,C1 03 7F FF,BYE", "set 20.000 mA (type 3)\n"},
+      // Without --type, for the type that the live report shows: 3, set just above.
+      {"off", "ID,C2,C1 03 00 00,BYE", "off (type 3)\n"},
+      {"off --type 1", "ID,C1 01 00 00,BYE", "off (type 1)\n"},
+      {"get", "ID,C2,BYE", text},
+      {"get --csv", "ID,C2,BYE", header + csv},
+      {"--json get", "ID,C2,BYE", json},
+      {"monitor --count 3 --interval 10", "ID,C2,C2,C2,BYE", text + text + text},
+      // --output appends, with the header only in a new file (read below).
+      {"monitor --count 2 --interval 10 --csv --output @records.csv", "ID,C2,C2,BYE", ""},
+      {"monitor --count 2 --interval 10 --csv --output @records.csv", "ID,C2,C2,BYE", ""},
+      {"sweep --type ma --from 4 --to 20 --t1 1s --t2 0ms", "ID,C6 02 19 99 7F FF 00 64 00 00,BYE",
+       "sweep 4.000 mA to 20.000 mA, t1 1000 ms, t2 0 ms (type 2)\n"},
+      {"sweep --type mv --from -100 --to 100 --t1 5s --t2 5000ms",
+       "ID,C6 00 80 00 7F FF 01 F4 01 F4,BYE",
+       "sweep -100.00 mV to 100.00 mV, t1 5000 ms, t2 5000 ms (type 0)\n"},
+      {"replay --channel AI3 --count 10", "ID,C4 02 00 0A,BYE", "replay AI3 10 times\n"},
+      {"replay --channel AI5 --count 65535", "ID,C4 04 FF FF,BYE", "replay AI5 65535 times\n"},
+      {"replay --channel AI1 --endless", "ID,C4 00 00 00,BYE", "replay AI1 endless\n"},
+      {"replay --stop", "ID,C5,BYE", "replay stopped\n"},
+      {"clock --set 2026-12-06T03:04:05", "ID,40 1A 0C 06 03 04 05,BYE",
+       "clock set to 2026-12-06T03:04:05\n"},
+      // The instrument's own time, as set just above; then the PC's.
+      {"clock", "ID,41,BYE", "2026-12-06T03:04:05\n"},
+      {"--json clock --set", "ID,40 18 01 01 07 08 09,BYE",
+       R"({"command":"clock_set","clock":"2024-01-01T07:08:09"})"
+       "\n"},
+      // Refusals: nothing is sent, not even a connection is made.
+      {"set 20.5 --type ma", "", "", 2, refused},
+      {"--json set 20.5 --type 2", "", R"j({"error":{"code":2,"message":")j" + refused + "\"}}\n",
+       2, refused},
+      {"set 5", "", "", 2, "--type is required (see --help)"},
+      {"get --json", "", "", 2, "The following argument was not expected: --json (see --help)"},
+      {"run @bad.txt", "", "", 2,
+       "line 3: --t1 and --t2 are both 0: at least one of them must be longer"},
+      {"!identify", "", "", 2,
+       "no link: give -c/--connect LINK or set RV_SOLA62_CONNECT (see --help)"},
+      {"!-c COM3 identify", "", "", 2,
+       "LINK 'COM3' is not a device path such as /dev/ttyUSB0, or tcp://HOST[:PORT]"},
+      {"!-c tcp://gone identify", "", "", 3,
+       "could not connect to tcp://gone:10101: it is not there"},
+      {"!-c /gone identify", "", "", 3, "could not open /gone: it is not there"},
+      // Peers that are not the instrument, that refuse, or stay silent.
+      {"identify", "10,42,BYE", "", 3,
+       "not the instrument: device code 1 (the instrument has 0 or 2)", "--device-code 1"},
+      {"identify", "10,42,BYE", "", 3,
+       "not the instrument: the version request (0x42) was answered with status 3",
+       "--status 0x42=3"},
+      {"set 1 --type v", "ID,C1 01 0C CD,BYE", "", 1,
+       "the instrument answered the set output command (0xC1) with status 4", "--status 0xC1=4"},
+      // A failing line stops a script with its own code.
+      {"run @failing.txt", "ID,C1 01 0C CD,C5,BYE", "set 1.000 V (type 1)\n", 1,
+       "line 2: the instrument answered the stop replay command (0xC5) with status 4",
+       "--status 0xC5=4"},
+      // The connect command's 2 s, then the bare close.
+      {"identify", "10", "", 1, "no answer to the connect command (0x10) within 2 s", "--silent"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    if (c.sim != nullptr) Start(c.sim);
+    const Run r = Cli(c.args);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.code == 0 ? c.err : "rv-sola62-cli: " + c.err + "\n");
+    EXPECT_EQ(r.sent, Frames(c.frames));
+    EXPECT_EQ(opens, c.code == 2 ? 0 : 1);
+  }
+  EXPECT_EQ(ReadFile(TempDir() + "/records.csv"), header + csv + csv + csv + csv);
+}
+
+TEST_F(CliRun, ScriptFromStdinRunsOnOneConnection) {
+  std::string script = "# a thousand values, then a pause\n", frames = "ID";
+  for (int i = 0; i < 1000; ++i) {
+    script += "set 4 --type ma\n";
+    frames += ",C1 02 19 99";
+  }
+  const Run r = Cli("run -", script + "\nsleep 20\n");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Lines(r.out), 1000);
+  EXPECT_EQ(opens, 1);
+  EXPECT_EQ(r.sent, Frames(frames + ",BYE"));
+}
+
+TEST_F(CliRun, LinkFromTheEnvironmentAndHelp) {
+  setenv("RV_SOLA62_CONNECT", "tcp://h", 1);
+  EXPECT_EQ(Cli("!identify").code, 0);
+  unsetenv("RV_SOLA62_CONNECT");
+  const Run help = Cli("!sweep --help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("--t1"), std::string::npos);
+}
