@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-inline std::string Env(const char* name) {
+inline std::string Env(const char* name, const char* otherwise = "") {
   const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
+  return value != nullptr ? value : otherwise;
 }
 
 inline double NowSeconds() {
@@ -122,7 +122,7 @@ class Child {
 };
 
 inline std::vector<std::string> ClientArgv(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {Env("RV_CLI")};
+  std::vector<std::string> argv = {Env("RV_CLI", RV_CLI_BUILT)};
   if (!Env("RV_CLI_RUNNER").empty()) argv.insert(argv.begin(), Env("RV_CLI_RUNNER"));
   argv.insert(argv.end(), args.begin(), args.end());
   return argv;
@@ -145,8 +145,8 @@ inline ClientRun RunClient(const std::vector<std::string>& args) {
 struct Simulator {
   explicit Simulator(const std::string& pty, int tcp_port = 0)
       : log(NewPath("sim") + ".log"),
-        child({Env("RV_SIM"), "--tcp-port", std::to_string(tcp_port), "--pty-link", pty, "--log",
-               log}) {
+        child({Env("RV_SIM", RV_SIM_BUILT), "--tcp-port", std::to_string(tcp_port), "--pty-link",
+               pty, "--log", log}) {
     child.WaitFor([](const std::string& out) { return out.find("ready\n") != out.npos; }, 5);
     const std::string out = child.Out();
     port =

@@ -35,7 +35,7 @@ std::string Kinds(const std::string& out) {
 struct LossCase {
   bool tcp, reconnect;
   int exit_code = -1;
-  std::string kinds, err, new_sim_log;
+  std::string kinds{}, err{}, new_sim_log{};
   double loss_seconds = 0;  // from the simulator's stop to the event
 };
 

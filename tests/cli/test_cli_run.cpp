@@ -84,14 +84,21 @@ void Start(const std::string& options) {
   InitModel(&model, line.options, SecondsSince2000(2024, 3, 5, 14, 7, 9));
 }
 
-struct Run {
+struct Result {
   int code;
   std::string out, err, sent;
 };
 
+// Times read TIME, and those of the frame log T.
+std::string Timeless(const std::string& text) {
+  const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+  return std::regex_replace(std::regex_replace(text, time, "TIME"),
+                            std::regex(R"((^|\n)\d+\.\d{6} )"), "$1T ");
+}
+
 // Words of args that start with @ name files of TempDir; a leading ! leaves
-// out the test's link. Times in the output read TIME, and in the frame log T.
-Run Cli(const std::string& args, const std::string& input = "") {
+// out the test's link.
+Result Cli(const std::string& args, const std::string& input = "") {
   std::vector<std::string> words = Words(args[0] == '!' ? args.substr(1) : "-c tcp://h " + args);
   words.insert(words.begin(), "rv-sola62-cli");
   std::vector<const char*> argv;
@@ -105,13 +112,8 @@ Run Cli(const std::string& args, const std::string& input = "") {
   testing::internal::CaptureStderr();
   const int code = RunCli(static_cast<int>(argv.size()), argv.data());
   std::cin.rdbuf(saved);
-  auto times = [](const std::string& text) {
-    const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
-    return std::regex_replace(std::regex_replace(text, time, "TIME"),
-                              std::regex(R"((^|\n)\d+\.\d{6} )"), "$1T ");
-  };
-  const std::string out = times(testing::internal::GetCapturedStdout());
-  return {code, out, times(testing::internal::GetCapturedStderr()),
+  const std::string out = Timeless(testing::internal::GetCapturedStdout());
+  return {code, out, Timeless(testing::internal::GetCapturedStderr()),
           HexBytes(sent.data(), static_cast<int>(sent.size()))};
 }
 
@@ -226,14 +228,14 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     if (c.sim != nullptr) Start(c.sim);
-    const Run r = Cli(c.args);
+    const Result r = Cli(c.args);
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.code == 0 ? c.err : "rv-sola62-cli: " + c.err + "\n");
     EXPECT_EQ(r.sent, Frames(c.frames));
     EXPECT_EQ(opens, c.code == 2 ? 0 : 1);
   }
-  EXPECT_EQ(ReadFile(TempDir() + "/records.csv"), header + csv + csv + csv + csv);
+  EXPECT_EQ(Timeless(ReadFile(TempDir() + "/records.csv")), header + csv + csv + csv + csv);
 }
 
 TEST_F(CliRun, ScriptFromStdinRunsOnOneConnection) {
@@ -242,7 +244,7 @@ TEST_F(CliRun, ScriptFromStdinRunsOnOneConnection) {
     script += "set 4 --type ma\n";
     frames += ",C1 02 19 99";
   }
-  const Run r = Cli("run -", script + "\nsleep 20\n");
+  const Result r = Cli("run -", script + "\nsleep 20\n");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Lines(r.out), 1000);
   EXPECT_EQ(opens, 1);
@@ -253,7 +255,7 @@ TEST_F(CliRun, LinkFromTheEnvironmentAndHelp) {
   setenv("RV_SOLA62_CONNECT", "tcp://h", 1);
   EXPECT_EQ(Cli("!identify").code, 0);
   unsetenv("RV_SOLA62_CONNECT");
-  const Run help = Cli("!sweep --help");
+  const Result help = Cli("!sweep --help");
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--t1"), std::string::npos);
 }

@@ -28,7 +28,7 @@ struct MemoryProfile {
     }
     auto last = std::find_if(entries.rbegin(), entries.rend(),
                              [&](const Entry& e) { return e.section == section; });
-    entries.insert(last.base(), {section, key, value});
+    entries.insert(last == entries.rend() ? entries.end() : last.base(), {section, key, value});
   }
   std::string Text() const {
     std::string text, section;

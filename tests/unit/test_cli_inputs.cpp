@@ -2,8 +2,6 @@
 // refuses with which message, and how it prints.
 #include <gtest/gtest.h>
 
-#include <nlohmann/json.hpp>
-
 #include "cli/command_checks.h"
 #include "cli/command_line.h"
 #include "cli/link_address.h"
@@ -52,8 +50,6 @@ TEST(CliInput, RefusedWithTheirMessages) {
       {{"set", "", "--type", "v"}, "'' is not a number"},
       {{"set", "-", "--type", "v"}, "'-' is not a number"},
       {{"set", "1", "--type", "4"}, "--type 4 is not an output type (0-3, mv, v, ma or ma-ext)"},
-      {{"sweep", "--type", "mv", "--from", "-100", "--to", "100", "--t1", "0ms", "--t2", "0s"},
-       "--t1 and --t2 are both 0: at least one of them must be longer"},
       {{"sweep", "--type", "v", "--from", "x", "--to", "11", "--t1", "1s", "--t2", "1s"},
        "--to 11 is outside -10 to 10 V (type 1)"},
       {{"sweep", "--type", "v", "--from", "0", "--to", "1", "--t1", "601s", "--t2", "1s"},
@@ -111,44 +107,29 @@ TEST(CliTexts, ClockAndTimestamps) {
                           "2024-01-01 00:00:00", "2024-1-01T00:00:00", "2024-01-01T24:00:00"}) {
     EXPECT_FALSE(ParseClockText(bad, &clock)) << bad;
   }
-  const std::tm local{
-      .tm_sec = 9, .tm_min = 7, .tm_hour = 14, .tm_mday = 5, .tm_mon = 2, .tm_year = 124};
+  std::tm local{};
+  local.tm_sec = 9, local.tm_min = 7, local.tm_hour = 14, local.tm_mday = 5, local.tm_mon = 2;
+  local.tm_year = 124;
   EXPECT_EQ(TimestampText(local, 42, 9 * 3600), "2024-03-05T14:07:09.042+09:00");
   EXPECT_EQ(TimestampText(local, 999, -(3 * 3600 + 30 * 60)), "2024-03-05T14:07:09.999-03:30");
   EXPECT_EQ(TimestampText(local, 0, 0), "2024-03-05T14:07:09.000+00:00");
-  // Now, in whatever zone the test runs: the shape, with its offset.
-  const std::string now = LocalTimestampNow();
-  ASSERT_EQ(now.size(), 29u) << now;
-  EXPECT_TRUE(now[23] == '+' || now[23] == '-') << now;
 }
 
 TEST(CliTexts, ScriptLines) {
-  const std::vector<ScriptLine> lines =
-      SplitScript("# a comment\r\n\nset 4 --type ma # why\r\n\t sleep\t10 \n  \noff");
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].number, 3);
-  EXPECT_EQ(lines[0].words, (std::vector<std::string>{"set", "4", "--type", "ma"}));
-  EXPECT_EQ(lines[1].number, 4);
-  EXPECT_EQ(lines[1].words, (std::vector<std::string>{"sleep", "10"}));
-  EXPECT_EQ(lines[2].number, 6);
+  std::vector<std::pair<int, std::vector<std::string>>> lines;
+  for (const ScriptLine& line :
+       SplitScript("# a comment\r\n\nset 4 --type ma # why\r\n\t sleep\t10 \n  \noff"))
+    lines.emplace_back(line.number, line.words);
+  EXPECT_EQ(lines, (decltype(lines){
+                       {3, {"set", "4", "--type", "ma"}}, {4, {"sleep", "10"}}, {6, {"off"}}}));
 }
 
-TEST(CliRecords, EachFormat) {
-  const LiveRecord r = MakeLiveRecord("2024-03-05T14:07:09.042+09:00", 16384, 1, 2);
-  EXPECT_EQ(RecordLine(r, OutputFormat::Text),
-            "2024-03-05T14:07:09.042+09:00  5.000 V  type 1  sweep");
-  EXPECT_EQ(RecordLine(r, OutputFormat::Csv), "2024-03-05T14:07:09.042+09:00,5.000,V,1,sweep");
-  const auto json = nlohmann::json::parse(RecordLine(r, OutputFormat::Json));
-  EXPECT_NEAR(json["value"].get<double>(), 5.0, 0.001);
-  EXPECT_EQ(json["text"], "5.000");
-  EXPECT_EQ(json["type"], 1);
-  EXPECT_EQ(json["mode"], "sweep");
+TEST(CliRecords, UnknownTypeAndModeAndTheInstrumentsBytes) {
   // A type the table does not know has no value, rather than a made-up 0.
-  const auto unknown =
-      nlohmann::json::parse(RecordLine(MakeLiveRecord("t", 5, 7, 9), OutputFormat::Json));
-  EXPECT_TRUE(unknown["value"].is_null());
-  EXPECT_EQ(unknown["text"], "-");
-  EXPECT_EQ(unknown["mode"], "unknown");
-  EXPECT_EQ(nlohmann::json::parse(ErrorJson(2, "bad"))["error"]["code"], 2);
+  const LiveRecord r = MakeLiveRecord("t", 5, 7, 9);
+  EXPECT_EQ(RecordLine(r, OutputFormat::Text), "t  -  type 7  unknown");
+  EXPECT_EQ(RecordLine(r, OutputFormat::Json),
+            R"({"time":"t","value":null,"text":"-","unit":"","type":7,"mode":"unknown"})");
+  EXPECT_EQ(RecordLine(MakeLiveRecord("t", 16384, 1, 2), OutputFormat::Csv), "t,5.000,V,1,sweep");
   EXPECT_EQ(PrintableText("RS62\x01\"\\x", 8), "RS62\\x01\"\\x5Cx");
 }

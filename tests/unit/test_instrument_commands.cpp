@@ -46,13 +46,9 @@ TEST_F(InstrumentCommands, IdentificationResultsAndTheIdentityTheyLeave) {
     int result;
     const char* identity;  // null: not looked at
   } cases[] = {
-      {"a good instrument", [] {}, 0, "2 105 AB123456"},
       {"connect status 5", [] { script.connect_status = 5; }, 0, "2 105 AB123456"},
       {"connect refused", [] { script.connect_status = 1; }, -2, nullptr},
-      {"silence", [] { fake_link.on_write = nullptr; }, -2, nullptr},
-      {"version refused", [] { script.version_status = 3; }, -3, nullptr},
       {"no serial", [] { script.answer_serial = false; }, -3, nullptr},
-      {"device code 1", [] { script.version = {1, 1, 0, 0, 0, 0}; }, -4, nullptr},
       // Short replies leave the identity as it was (device code 4 on a first connection).
       {"five-byte version",
        [] {
@@ -76,14 +72,7 @@ TEST_F(InstrumentCommands, IdentificationResultsAndTheIdentityTheyLeave) {
   EXPECT_EQ(FindReplyRecord(CMD_GET_SERIAL)->length, 7);  // a short reply is still recorded
 }
 
-TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayoutAndOnlyAFreshTimeCounts) {
-  link_platform.local_time = [](ClockFields* out) { *out = {5, 4, 3, 6, 11, 126}; };
-  fake_link.on_write = nullptr;
-  Queue(BuildFrame(0xAA, CMD_SET_CLOCK, 0, {}));
-  EXPECT_EQ(SetInstrumentClock(), 0);
-  EXPECT_EQ(fake_link.writes.back(),
-            (Bytes{0xAA, 0x40, 0x00, 0x00, 0x06, 0x1A, 0x0C, 0x06, 0x03, 0x04, 0x05, 0x29}));
-
+TEST_F(InstrumentCommands, ClockReadInInstrumentLayoutCountsOnlyAFreshTime) {
   const Bytes time = {0x1B, 0x01, 0x1F, 0x17, 0x3B, 0x3A};
   struct Case {
     const char* what;
@@ -98,11 +87,14 @@ TEST_F(InstrumentCommands, ClockIsSentAndReadInInstrumentLayoutAndOnlyAFreshTime
   };
   for (const Case& c : cases) {
     clock_fields = {};
-    fake_link.on_write = [&](const Bytes&) { Queue(c.answer); };
+    fake_link.on_write = [&](const Bytes&) {
+      if (!c.answer.empty()) Queue(c.answer);
+    };
     EXPECT_EQ(GetInstrumentClock(), c.result) << c.what;
     const ClockFields& f = clock_fields;
-    EXPECT_EQ((std::vector<int>{f.year, f.month, f.day, f.hour, f.minute, f.second}),
-              c.result == 0 ? std::vector<int>{127, 0, 31, 23, 59, 58} : std::vector<int>(6, 0))
+    const std::vector<int> fields = {f.year, f.month, f.day, f.hour, f.minute, f.second};
+    EXPECT_EQ(fields,
+              (c.result == 0 ? std::vector<int>{127, 0, 31, 23, 59, 58} : std::vector<int>(6)))
         << c.what;
   }
   // A lost link sends nothing and has no time to give.

@@ -14,120 +14,98 @@ struct ModelTest : ::testing::Test {
 
   void Start() { InitModel(&model, options, SecondsSince2000(2025, 1, 1, 0, 0, 0)); }
   void SetUp() override { Start(); }
-
   Bytes Exchange(uint8_t command, const Bytes& data = {}, int link = 0) {
-    Bytes frame = BuildFrame(0xAA, command, 0, data);
+    Bytes frame = BuildFrame(0xAA, command, 0, data), out;
     ModelReceive(&model, link, frame.data(), static_cast<int>(frame.size()));
-    Bytes out;
     TakeDueAnswers(&model, link, &out);
     return out;
   }
-  void At(uint64_t ms) { AdvanceModel(&model, ms); }
-  // Mode, output type and code of the live report.
-  void ExpectLive(int mode, int type, int16_t code) {
-    Bytes answer = Exchange(0xC2);
-    ASSERT_EQ(10u, answer.size());
-    EXPECT_EQ(mode, answer[5]);
-    EXPECT_EQ(type, answer[6]);
-    EXPECT_EQ(code, static_cast<int16_t>(answer[7] << 8 | answer[8])) << "at " << model.now_ms;
+  // Mode, output type and code of the live report at ms.
+  void ExpectLive(uint64_t ms, int mode, int type, int16_t code) {
+    AdvanceModel(&model, ms);
+    const Bytes answer = Exchange(0xC2);
+    ASSERT_EQ(answer.size(), 10u);
+    EXPECT_EQ(
+        (std::vector<int>{answer[5], answer[6], static_cast<int16_t>(answer[7] << 8 | answer[8])}),
+        (std::vector<int>{mode, type, code}))
+        << "at " << ms;
   }
 };
 
-TEST_F(ModelTest, IdentifiesItselfEvenWhenFramesArriveByteByByte) {
-  Bytes connect = BuildFrame(0xAA, 0x10, 0, {});
-  for (uint8_t b : connect) ModelReceive(&model, 1, &b, 1);
-  Bytes out;
-  TakeDueAnswers(&model, 1, &out);
-  EXPECT_EQ((Bytes{0x55, 0x10, 0, 0, 0, 0x66}), out);
-  EXPECT_EQ(BuildFrame(0x55, 0x42, 0, {2, 1, 5, 0, 0, 0}), Exchange(0x42));
-  EXPECT_EQ(BuildFrame(0x55, 0x43, 0, {'R', 'S', '6', '2', '0', '0', '4', '2'}), Exchange(0x43));
-}
+const Bytes kVersion = BuildFrame(0x55, 0x42, 0, {2, 1, 5, 0, 0, 0});
 
-TEST_F(ModelTest, RejectsDamagedOrMalformedFrames) {
-  Bytes frame = BuildFrame(0xAA, 0x10, 0, {});
-  frame.back() ^= 1;
-  ModelReceive(&model, 0, frame.data(), static_cast<int>(frame.size()));
+TEST_F(ModelTest, AnswersFramesThatArriveByteByByteAndIgnoresDamagedOnes) {
+  // What it answers is read off the client's frame log.
   Bytes out;
+  for (uint8_t b : BuildFrame(0xAA, 0x42, 0, {})) ModelReceive(&model, 1, &b, 1);
+  TakeDueAnswers(&model, 1, &out);
+  EXPECT_EQ(out, kVersion);
+
+  Bytes damaged = BuildFrame(0xAA, 0x10, 0, {});
+  damaged.back() ^= 1;
+  ModelReceive(&model, 0, damaged.data(), static_cast<int>(damaged.size()));
   EXPECT_FALSE(TakeDueAnswers(&model, 0, &out));
   // Wrong payload size and unknown command answer with a failing status.
-  EXPECT_EQ(BuildFrame(0xAA, 0xC1, 3, {}), Exchange(0xC1, {1, 2}));
-  EXPECT_EQ(BuildFrame(0xAA, 0x77, 2, {}), Exchange(0x77));
+  EXPECT_EQ(Exchange(0xC1, {1, 2}), BuildFrame(0xAA, 0xC1, 3, {}));
+  EXPECT_EQ(Exchange(0x77), BuildFrame(0xAA, 0x77, 2, {}));
   // A half frame left standing is forgotten, and the next frame is read whole.
-  Bytes half = {0xAA, 0x42, 0x00};
+  const Bytes half = {0xAA, 0x42, 0x00};
   ModelReceive(&model, 0, half.data(), 3);
-  At(1000);
-  EXPECT_EQ(BuildFrame(0x55, 0x42, 0, {2, 1, 5, 0, 0, 0}), Exchange(0x42));
+  AdvanceModel(&model, 1000);
+  EXPECT_EQ(Exchange(0x42), kVersion);
 }
 
 TEST_F(ModelTest, ClockRunsAcrossALeapDay) {
-  EXPECT_EQ(BuildFrame(0xAA, 0x40, 0, {}), Exchange(0x40, {24, 2, 28, 23, 59, 59}));
-  At(2500);
-  EXPECT_EQ(BuildFrame(0x55, 0x41, 0, {24, 2, 29, 0, 0, 1}), Exchange(0x41));
-  EXPECT_EQ(BuildFrame(0xAA, 0x40, 4, {}), Exchange(0x40, {26, 13, 1, 0, 0, 0}));
+  EXPECT_EQ(Exchange(0x40, {24, 2, 28, 23, 59, 59}), BuildFrame(0xAA, 0x40, 0, {}));
+  AdvanceModel(&model, 2500);
+  EXPECT_EQ(Exchange(0x41), BuildFrame(0x55, 0x41, 0, {24, 2, 29, 0, 0, 1}));
+  EXPECT_EQ(Exchange(0x40, {26, 13, 1, 0, 0, 0}), BuildFrame(0xAA, 0x40, 4, {}));
 }
 
 TEST_F(ModelTest, LiveOutputFollowsSetSweepAndReplay) {
-  Exchange(0xC1, {1, 0x40, 0x00});
-  ExpectLive(0, 1, 0x4000);
-
   // A = -1000 to B = 1000 in 1 s, back in 0.5 s.
-  At(10000);
+  AdvanceModel(&model, 10000);
   Exchange(0xC6, {2, 0xFC, 0x18, 0x03, 0xE8, 0, 100, 0, 50});
-  ExpectLive(2, 2, -1000);
-  At(10500);
-  ExpectLive(2, 2, 0);
-  At(11000);
-  ExpectLive(2, 2, 1000);
-  At(11250);
-  ExpectLive(2, 2, 0);
-  At(11500);
-  ExpectLive(2, 2, -1000);
-
+  for (auto [ms, code] :
+       {std::pair{10000, -1000}, {10500, 0}, {11000, 1000}, {11250, 0}, {11500, -1000}})
+    ExpectLive(ms, 2, 2, static_cast<int16_t>(code));
   // Replay twice, then back to the set value; stop ends an endless replay.
   Exchange(0xC1, {2, 0x10, 0x00});
-  At(20000);
+  AdvanceModel(&model, 20000);
   Exchange(0xC4, {3, 0, 2});
-  At(20000 + 9990);
-  ExpectLive(1, 2, ReplaySample(3, 2, 499));
-  At(30000);
-  ExpectLive(0, 2, 0x1000);
+  ExpectLive(20000 + 9990, 1, 2, ReplaySample(3, 2, 499));
+  ExpectLive(30000, 0, 2, 0x1000);
   Exchange(0xC4, {0, 0, 0});
-  At(300000);
-  ExpectLive(1, 2, ReplaySample(0, 2, 0));
+  ExpectLive(300000, 1, 2, ReplaySample(0, 2, 0));
   Exchange(0xC5);
-  ExpectLive(0, 2, 0x1000);
+  ExpectLive(300000, 0, 2, 0x1000);
 }
 
-TEST_F(ModelTest, FaultsShapeTheAnswers) {
-  options.status_override[0x10] = 5;
-  options.device_code = 7;
+TEST_F(ModelTest, FaultsDelaysSilenceAndDropsShapeTheAnswers) {
+  // Statuses, device code and silence are the client's tests' instruments.
   options.short_reply[0x43] = true;
   options.bad_checksum[0xC5] = true;
   Start();
-  EXPECT_EQ(BuildFrame(0x55, 0x10, 5, {}), Exchange(0x10));
-  EXPECT_EQ(BuildFrame(0x55, 0x42, 0, {7, 1, 5, 0, 0, 0}), Exchange(0x42));
-  EXPECT_EQ(BuildFrame(0x55, 0x43, 0, {'R', 'S', '6', '2', '0', '0', '4'}), Exchange(0x43));
+  EXPECT_EQ(Exchange(0x43), BuildFrame(0x55, 0x43, 0, {'R', 'S', '6', '2', '0', '0', '4'}));
   Bytes stop = BuildFrame(0xAA, 0xC5, 0, {});
   stop.back() += 1;
-  EXPECT_EQ(stop, Exchange(0xC5));
-}
+  EXPECT_EQ(Exchange(0xC5), stop);
 
-TEST_F(ModelTest, DelayedAnswersWaitForTheirTime) {
+  options = SimOptions{};
   options.delay_ms = 300;
   Start();
-  At(1000);
+  AdvanceModel(&model, 1000);
   EXPECT_TRUE(Exchange(0x10).empty());
-  EXPECT_EQ(1300u, NextDueMs(&model));
-  At(1299);
+  EXPECT_EQ(NextDueMs(&model), 1300u);
+  AdvanceModel(&model, 1299);
   Bytes out;
   EXPECT_FALSE(TakeDueAnswers(&model, 0, &out));
   EXPECT_FALSE(TakeDueAnswers(&model, 1, &out));  // not due on the other link either
-  At(1300);
+  AdvanceModel(&model, 1300);
   EXPECT_TRUE(TakeDueAnswers(&model, 0, &out));
-  EXPECT_EQ(BuildFrame(0x55, 0x10, 0, {}), out);
-}
+  EXPECT_EQ(out, BuildFrame(0x55, 0x10, 0, {}));
 
-TEST_F(ModelTest, GoesSilentOrDropsTheLinkAfterCountedFrames) {
+  options = SimOptions{};
   options.silent_after = 2;
   options.drop_after = 1;
   Start();

@@ -6,32 +6,36 @@
 
 #include "output/output_types.h"
 
-namespace {
-
-TEST(OutputTypes, EncodeKnownCodes) {
-  struct Case {
-    double value;
-    int type;
-    int code;
-  } cases[] = {
-      {100, 0, 0x7FFF}, {-100, 0, 0x8000}, {0.1, 0, 0x0021}, {-0.1, 0, 0xFFDF},
-      {0, 0, 0},        {-0.0, 0, 0},      {0.001, 0, 0},    {-0.001, 0, 0xFFFF},
-      {10, 1, 0x7FFF},  {-10, 1, 0x8000},  {20, 2, 32767},   {10, 2, 16384},
-      {4, 2, 6553},     {0, 3, 0},         {5, 4, 0},        {5, -1, 0},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(EncodeOutputValue(c.value, c.type), c.code) << c.value << " type " << c.type;
-  EXPECT_EQ(EncodeOutputValue(std::atof("-0"), 0), 0);
-}
-
-TEST(OutputTypes, EncodeSaturatesInsteadOfWrapping) {
+TEST(OutputTypes, EncodeKnownCodesAndSaturateInsteadOfWrapping) {
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(EncodeOutputValue(100.5, 0), 0x7FFF);
-  EXPECT_EQ(EncodeOutputValue(-100.5, 0), 0x8000);
-  EXPECT_EQ(EncodeOutputValue(1e300, 1), 0x7FFF);
-  EXPECT_EQ(EncodeOutputValue(-inf, 1), 0x8000);
-  EXPECT_EQ(EncodeOutputValue(-1e9, 2), 0x8000);
-  EXPECT_EQ(EncodeOutputValue(std::nan(""), 0), 0);
+  struct {
+    double value;
+    int type, code;
+  } cases[] = {{100, 0, 0x7FFF},
+               {-100, 0, 0x8000},
+               {0.1, 0, 0x0021},
+               {-0.1, 0, 0xFFDF},
+               {0, 0, 0},
+               {-0.0, 0, 0},
+               {0.001, 0, 0},
+               {-0.001, 0, 0xFFFF},
+               {10, 1, 0x7FFF},
+               {-10, 1, 0x8000},
+               {20, 2, 32767},
+               {10, 2, 16384},
+               {4, 2, 6553},
+               {0, 3, 0},
+               {5, 4, 0},
+               {5, -1, 0},
+               {100.5, 0, 0x7FFF},
+               {-100.5, 0, 0x8000},
+               {1e300, 1, 0x7FFF},
+               {-inf, 1, 0x8000},
+               {-1e9, 2, 0x8000},
+               {std::nan(""), 0, 0},
+               {std::atof("-0"), 0, 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(EncodeOutputValue(c.value, c.type), c.code) << c.value << " type " << c.type;
 }
 
 TEST(OutputTypes, DecodeAndRoundTrip) {
@@ -45,21 +49,16 @@ TEST(OutputTypes, DecodeAndRoundTrip) {
       ASSERT_EQ(EncodeOutputValue(DecodeOutputValue(type, static_cast<int16_t>(code)), type), code);
 }
 
-TEST(OutputTypes, NumericTextSyntaxAndReading) {
+TEST(OutputTypes, NumericTextRangeAndTexts) {
   for (const char* good : {"", "-", ".", "-.", "12.", ".5", "-0.25", "0123"})
     EXPECT_TRUE(IsNumericText(good)) << good;
   for (const char* bad : {"1-2", "1.2.3", "+1", " 1", "1 ", "1e3", "１", "0x1", "--1"})
     EXPECT_FALSE(IsNumericText(bad)) << bad;
   EXPECT_FALSE(IsNumericText(nullptr));
-}
-
-TEST(OutputTypes, RangeIncludesBothEnds) {
+  // The range includes both ends.
   EXPECT_TRUE(InOutputRange(-100, 0) && InOutputRange(100, 0) && InOutputRange(20, 3));
   EXPECT_FALSE(InOutputRange(100.001, 0) || InOutputRange(-0.001, 2) || InOutputRange(0, 4));
   EXPECT_FALSE(InOutputRange(std::nan(""), 1));
-}
-
-TEST(OutputTypes, Texts) {
   EXPECT_EQ(ValueToText(95.0, 0), "95.00");
   EXPECT_EQ(ValueToText(-0.15, 1), "-0.150");
   EXPECT_EQ(ValueToText(1, 9), "-");
@@ -68,5 +67,3 @@ TEST(OutputTypes, Texts) {
   EXPECT_EQ(StepLabel(0, 0, false), "-10.0mV");
   EXPECT_EQ(StepLabel(0, 2, true), "+0.1mV");
 }
-
-}  // namespace

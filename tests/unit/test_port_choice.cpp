@@ -6,70 +6,42 @@
 
 #include "settings/port_choice.h"
 
-namespace {
-
-// What opening the dialog does with the stored name: list, select, take.
-struct Opened {
-  PortList list;
-  std::string com_port;
-};
-
-Opened Open(const std::vector<std::string>& enumerated, const char* stored) {
-  char com_port[kPortNameSize];
-  std::strcpy(com_port, stored);
-  PortList list = MakePortList(enumerated);
-  SelectStoredPort(&list, com_port);
-  if (list.selected >= 0) TakePortName(list.items[list.selected].c_str(), com_port);
-  return {list, com_port};
-}
-
-TEST(PortChoice, StoredPortSelectsItselfThenTheFirstPrefixMatchOrGivesWayToTheFirstItem) {
-  struct Case {
+TEST(PortChoice, OpeningTheDialogListsSelectsAndTakesThePort) {
+  const std::string too_long = "COM" + std::string(97, '9');
+  struct {
     std::vector<std::string> enumerated;
     const char* stored;
+    std::vector<std::string> listed;
     int selected;
     const char* taken;
+  } cases[] = {
+      {{"COM3", "COM7"}, "COM7", {"COM3", "COM7"}, 1, "COM7"},
+      {{"COM3"}, "COM5", {"COM3"}, 0, "COM3"},                     // not listed: the first item
+      {{"COM10", "COM1"}, "COM1", {"COM10", "COM1"}, 1, "COM1"},   // itself before a longer name
+      {{"COM10", "COM1"}, "com1", {"COM10", "COM1"}, 1, "COM1"},   // exact but for case
+      {{"COM3", "COM12"}, "COM1", {"COM3", "COM12"}, 1, "COM12"},  // no exact match: a prefix
+      {{"COM2", "COM4"}, "com4", {"COM2", "COM4"}, 1, "COM4"},     // the listed text is taken
+      {{}, "COM5", {"なし"}, -1, "COM5"},                          // none, and the name stays
+      {{too_long, "COM8"}, "COM1", {"COM8"}, 0, "COM8"},  // names that do not fit are left out
+      {{too_long}, "COM1", {"なし"}, -1, "COM1"},
   };
-  const Case cases[] = {
-      {{"COM3", "COM7"}, "COM7", 1, "COM7"},   {{"COM3"}, "COM5", 0, "COM3"},  // not listed
-      {{"COM10", "COM1"}, "COM1", 1, "COM1"},   // the port itself before a longer name
-      {{"COM10", "COM1"}, "com1", 1, "COM1"},   // exact but for case
-      {{"COM3", "COM12"}, "COM1", 1, "COM12"},  // no exact match: the prefix rule
-      {{"COM2", "COM4"}, "com4", 1, "COM4"},    // small letters; the listed text is taken
-  };
-  for (const Case& c : cases) {
-    Opened opened = Open(c.enumerated, c.stored);
-    EXPECT_EQ(opened.list.items, c.enumerated);
-    EXPECT_EQ(opened.list.selected, c.selected) << c.stored;
-    EXPECT_EQ(opened.com_port, c.taken) << c.stored;
+  for (const auto& c : cases) {
+    char com_port[kPortNameSize];
+    std::strcpy(com_port, c.stored);
+    PortList list = MakePortList(c.enumerated);
+    SelectStoredPort(&list, com_port);
+    if (list.selected >= 0) TakePortName(list.items[list.selected].c_str(), com_port);
+    EXPECT_EQ(list.items, c.listed) << c.stored;
+    EXPECT_EQ(list.selected, c.selected) << c.stored;
+    EXPECT_STREQ(com_port, c.taken);
   }
-}
-
-TEST(PortChoice, EmptyListShowsNoneAndKeepsTheStoredName) {
-  Opened opened = Open({}, "COM5");
-  EXPECT_EQ(opened.list.items, std::vector<std::string>{"なし"});
-  EXPECT_EQ(opened.list.selected, -1);
-  EXPECT_EQ(opened.com_port, "COM5");
-  // Even selected, "なし" is no port name.
-  char com_port[kPortNameSize] = "COM5";
-  EXPECT_FALSE(TakePortName("なし", com_port));
-  EXPECT_STREQ(com_port, "COM5");
-}
-
-TEST(PortChoice, NamesThatDoNotFitAreLeftOut) {
-  std::string too_long = "COM" + std::string(97, '9');
-  Opened opened = Open({too_long, "COM8"}, "COM1");
-  EXPECT_EQ(opened.list.items, std::vector<std::string>{"COM8"});
-  EXPECT_EQ(opened.com_port, "COM8");
-  EXPECT_EQ(Open({too_long}, "COM1").list.items, std::vector<std::string>{"なし"});
 }
 
 TEST(PortChoice, OnlyNamesBeginningWithCapitalComAreTaken) {
   char com_port[kPortNameSize] = "COM1";
-  EXPECT_FALSE(TakePortName("com9", com_port));
-  EXPECT_FALSE(TakePortName("LPT1", com_port));
+  for (const char* name : {"なし", "com9", "LPT1"})
+    EXPECT_FALSE(TakePortName(name, com_port)) << name;
+  EXPECT_STREQ(com_port, "COM1");
   EXPECT_TRUE(TakePortName("COM9", com_port));
   EXPECT_STREQ(com_port, "COM9");
 }
-
-}  // namespace

@@ -7,71 +7,44 @@
 #include "output/slider_position.h"
 #include "ui/dpi_scaling.h"
 
-namespace {
-
-struct DpiCase {
-  int dpi;
-  int width, height;
-  int normal, medium, large;
-};
-
-TEST(DpiScaling, WindowSizeAndFontsAtCommonDpis) {
-  const DpiCase cases[] = {
-      {96, 460, 660, 12, 24, 48},
-      {120, 575, 825, 14, 28, 56},
-      {144, 690, 990, 18, 36, 72},
-      {160, 766, 1100, 20, 40, 80},
-  };
-  for (const DpiCase& c : cases) {
-    SCOPED_TRACE(c.dpi);
-    EXPECT_EQ(c.width, ScaleForDpi(c.dpi, kMainWindowWidth));
-    EXPECT_EQ(c.height, ScaleForDpi(c.dpi, kMainWindowHeight));
+TEST(DpiScaling, WindowSizeAndFontsTruncatedTowardZeroInFontSteps) {
+  struct {
+    int dpi, width, height, normal, medium, large;
+  } sizes[] = {{96, 460, 660, 12, 24, 48},
+               {120, 575, 825, 14, 28, 56},
+               {144, 690, 990, 18, 36, 72},
+               {160, 766, 1100, 20, 40, 80}};
+  for (const auto& c : sizes) {
     const FontHeights fonts = FontHeightsForDpi(c.dpi);
-    EXPECT_EQ(c.normal, fonts.normal);
-    EXPECT_EQ(c.medium, fonts.medium);
-    EXPECT_EQ(c.large, fonts.large);
+    EXPECT_EQ((std::vector<int>{ScaleForDpi(c.dpi, kMainWindowWidth),
+                                ScaleForDpi(c.dpi, kMainWindowHeight), fonts.normal, fonts.medium,
+                                fonts.large}),
+              (std::vector<int>{c.width, c.height, c.normal, c.medium, c.large}))
+        << c.dpi;
   }
+  struct {
+    int dpi, value, scaled;
+  } scaled[] = {{120, 1, 1}, {120, -1, -1}, {120, 20, 25}, {200, 20, 41}};  // 1.25, -1.25, 41.66
+  for (const auto& c : scaled) EXPECT_EQ(ScaleForDpi(c.dpi, c.value), c.scaled) << c.value;
+  struct {
+    int dpi, step;
+  } steps[] = {{72, 96}, {111, 96}, {112, 112}, {127, 112}, {128, 128}, {159, 144}, {240, 160}};
+  for (const auto& c : steps) EXPECT_EQ(DpiStep(c.dpi), c.step) << c.dpi;
+  EXPECT_EQ(FontHeightsForDpi(72).normal, 12);
+  EXPECT_EQ(FontHeightsForDpi(130).normal, 16);
+  // An unknown screen DPI is taken as 96.
+  EXPECT_EQ((std::vector<int>{UsableDpi(0), UsableDpi(-5), UsableDpi(120)}),
+            (std::vector<int>{96, 96, 120}));
 }
 
-TEST(DpiScaling, ScalingTruncatesTowardZero) {
-  EXPECT_EQ(1, ScaleForDpi(120, 1));    // 1.25
-  EXPECT_EQ(-1, ScaleForDpi(120, -1));  // -1.25
-  EXPECT_EQ(25, ScaleForDpi(120, 20));  // exact
-  EXPECT_EQ(41, ScaleForDpi(200, 20));  // 41.66
+TEST(SliderPosition, TenthsTruncatedAndKeptOnTheSlider) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct {
+    double value;
+    int min, max, position;
+  } cases[] = {{12.39, -100, 100, 123},  {-12.39, -100, 100, -123},  {0.0, 0, 20, 0},
+               {100.0, -100, 100, 1000}, {-100.0, -100, 100, -1000}, {1e300, 0, 20, 200},
+               {-1e300, 0, 20, 0},       {inf, -10, 10, 100},        {std::nan(""), -10, 10, -100}};
+  for (const auto& c : cases)
+    EXPECT_EQ(SliderPosition(c.value, c.min, c.max), c.position) << c.value;
 }
-
-TEST(DpiScaling, FontStepBoundaries) {
-  EXPECT_EQ(96, DpiStep(72));
-  EXPECT_EQ(96, DpiStep(111));
-  EXPECT_EQ(112, DpiStep(112));
-  EXPECT_EQ(112, DpiStep(127));
-  EXPECT_EQ(128, DpiStep(128));
-  EXPECT_EQ(144, DpiStep(159));
-  EXPECT_EQ(160, DpiStep(240));
-  EXPECT_EQ(12, FontHeightsForDpi(72).normal);
-  EXPECT_EQ(16, FontHeightsForDpi(130).normal);
-}
-
-TEST(DpiScaling, UnknownScreenDpiFallsBackTo96) {
-  EXPECT_EQ(96, UsableDpi(0));
-  EXPECT_EQ(96, UsableDpi(-5));
-  EXPECT_EQ(120, UsableDpi(120));
-  EXPECT_EQ(460, ScaleForDpi(UsableDpi(0), kMainWindowWidth));
-}
-
-TEST(SliderPosition, TruncatesTenthsWithinRange) {
-  EXPECT_EQ(123, SliderPosition(12.39, -100, 100));
-  EXPECT_EQ(-123, SliderPosition(-12.39, -100, 100));
-  EXPECT_EQ(0, SliderPosition(0.0, 0, 20));
-  EXPECT_EQ(1000, SliderPosition(100.0, -100, 100));
-  EXPECT_EQ(-1000, SliderPosition(-100.0, -100, 100));
-}
-
-TEST(SliderPosition, OutOfRangeAndNonFiniteValuesStayOnTheSlider) {
-  EXPECT_EQ(200, SliderPosition(1e300, 0, 20));
-  EXPECT_EQ(0, SliderPosition(-1e300, 0, 20));
-  EXPECT_EQ(100, SliderPosition(std::numeric_limits<double>::infinity(), -10, 10));
-  EXPECT_EQ(-100, SliderPosition(std::nan(""), -10, 10));
-}
-
-}  // namespace
