@@ -9,7 +9,9 @@
 #        run-e2e.sh --start DIR PROGRAM_EXE [SIMULATOR]
 #        run-e2e.sh --case DIR E2E_EXE [test program arguments...]
 #        run-e2e.sh --stop DIR
-# Environment: WINEPREFIX (made here when unset), RV_E2E_KEEP=1 keeps the temp dir.
+# Environment: WINEPREFIX (made here when unset), RV_E2E_KEEP=1 keeps the temp dir,
+# RV_WINE_SESSION: the folder of a running tests/wine-session.sh, whose display
+# and server are then used.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -17,7 +19,7 @@ root=$(cd "$here/../.." && pwd)
 # start DIR PROGRAM_EXE [SIMULATOR]: everything in DIR, left running; what
 # the test program needs is in DIR/env, what stop undoes in DIR/state.
 start() {
-  local dir=$1 program=$2 own_prefix="" xvfb_pid="" socat_pid="" name
+  local dir=$1 program=$2 own_prefix="" xvfb_pid="" socat_pid="" shared="" name
   SIM=${3:-}
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
@@ -26,8 +28,8 @@ start() {
   # Written after each step, so that stop undoes a start that failed half way.
   save_state() {
     {
-      printf 'session_dir=%q own_prefix=%q xvfb_pid=%q socat_pid=%q\n' "$sim_session_dir" \
-        "$own_prefix" "$xvfb_pid" "$socat_pid"
+      printf 'session_dir=%q own_prefix=%q xvfb_pid=%q socat_pid=%q shared=%q\n' \
+        "$sim_session_dir" "$own_prefix" "$xvfb_pid" "$socat_pid" "$shared"
       printf 'sim_pids=(%s)\nlinks=()\n' "${sim_session_pids[*]:-}"
       for link in "${sim_session_links[@]}"; do printf 'links+=(%q)\n' "$link"; done
     } >"$dir/state"
@@ -39,10 +41,16 @@ start() {
   fi
   export WINEDEBUG=${WINEDEBUG:--all}
   printf 'export WINEPREFIX=%q WINEDEBUG=%q\n' "$WINEPREFIX" "$WINEDEBUG" >"$dir/env"
+  if [ -n "${RV_WINE_SESSION:-}" ] && [ -f "$RV_WINE_SESSION/env" ]; then
+    . "$RV_WINE_SESSION/env"
+    shared=1
+  fi
   save_state
-  # A server left by an earlier test may have started without this display.
-  timeout 30 wineserver -w || true
-  start_xvfb 1280x1024x24 || { save_state; return 1; }
+  if [ -z "$shared" ]; then
+    # A server left by an earlier test may have started without this display.
+    timeout 30 wineserver -w || true
+    start_xvfb 1280x1024x24 || { save_state; return 1; }
+  fi
 
   # One pty pair: the program opens one end as a COM port, the test's fake the other.
   socat pty,raw,echo=0,link="$sim_session_dir/tty-program" \
@@ -67,7 +75,7 @@ start() {
   save_state
   # Our own server (it ends by itself once idle), so that what it prints on its
   # way out goes to a log rather than into the test report.
-  wineserver </dev/null >/dev/null 2>>"$sim_session_dir/wineserver.log" || true
+  [ -n "$shared" ] || wineserver </dev/null >/dev/null 2>>"$sim_session_dir/wineserver.log" || true
   mkdir -p "$sim_session_dir/work"
   {
     for name in DISPLAY RV_E2E_PROGRAM_COM RV_E2E_FAKE_COM RV_E2E_SIM_PORT RV_E2E_SIM_COM \
@@ -109,7 +117,7 @@ stop() {
   rm -rf "$sim_session_dir"
   [ -z "$socat_pid" ] || stop_pid "$socat_pid"
   [ -z "$own_prefix" ] || wineserver -k >/dev/null 2>&1 || true
-  timeout 15 wineserver -w >/dev/null 2>&1 || true
+  [ -n "$shared" ] || timeout 15 wineserver -w >/dev/null 2>&1 || true
   [ -z "$xvfb_pid" ] || stop_pid "$xvfb_pid"
   for pid in "${sim_pids[@]}"; do stop_pid "$pid"; done
   for link in "${links[@]}"; do rm -f "$link"; done
@@ -131,9 +139,12 @@ case "${1:-}" in
     sim=${3:-}
     shift $(($# < 3 ? $# : 3))
     dir=$(mktemp -d /tmp/rv-sola62-e2e.XXXXXX)
+    started=0
+    start "$dir" "$program" "$sim" && started=1
+    # After start, which clears the exit trap of the helpers it sources.
     trap 'stop "$dir"; rm -rf "$dir"' EXIT
     trap 'exit 130' INT TERM
-    start "$dir" "$program" "$sim" || exit 1
+    [ "$started" = 1 ] || exit 1
     run "$dir" "$e2e_exe" "$@"
     ;;
 esac

@@ -1,9 +1,12 @@
 // Arbitrary texts in every entry box of the three output pages, through the
 // checks of their buttons, the real-time tick, the steps and the silent
-// captures: whatever is stored stays within its range.
+// captures: whatever is stored stays within its range. And the value
+// conversions, also for types outside the table.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "output/entry_checks.h"
@@ -49,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   };
   while (data.remaining_bytes() > 0) {
     const int type = data.ConsumeIntegralInRange(0, kOutputTypeCount - 1);
-    switch (data.ConsumeIntegralInRange(0, 6)) {
+    switch (data.ConsumeIntegralInRange(0, 7)) {
       case 0:
         CheckProblem(CheckOutputEntry(boxes[0].c_str(), type, &s.output_value[type]));
         break;
@@ -87,6 +90,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         CaptureOutputTexts(boxes[0].c_str(), sweep_texts(), type, &s);
         CaptureReplayCount(boxes[5].c_str(), &s.replay_count);
         break;
+      case 6: {
+        const int any_type = data.ConsumeIntegralInRange(-1, 4);
+        const char* text = boxes[0].c_str();
+        const double value = std::atof(text);
+        // An accepted text with a digit is a whole decimal number.
+        if (IsNumericText(text) && std::strpbrk(text, "0123456789") != nullptr) {
+          char* end = nullptr;
+          std::strtod(text, &end);
+          Expect(*end == '\0');
+        }
+        if (IsNumericText(text) && InOutputRange(value, any_type)) {
+          const int code = EncodeOutputValue(value, any_type);
+          const OutputTypeInfo& info = output_types[any_type];
+          const double back = DecodeOutputValue(any_type, static_cast<int16_t>(code));
+          Expect(std::fabs(back - value) <= (info.max - info.min) / 32767.0);
+          char shown[32];
+          FormatOutputValue(static_cast<int16_t>(code), any_type, shown);
+        }
+        for (double v : {value, data.ConsumeFloatingPoint<double>()}) {
+          const int code = EncodeOutputValue(v, any_type);
+          Expect(code >= 0 && code <= 0xFFFF);
+          (void)ValueToText(v, any_type);
+        }
+        (void)DecodeOutputValue(static_cast<unsigned>(any_type), data.ConsumeIntegral<int16_t>());
+        break;
+      }
       default:
         boxes[data.ConsumeIntegralInRange(0, 5)] = data.ConsumeRandomLengthString(99).c_str();
         break;
