@@ -131,14 +131,12 @@ inline std::vector<std::string> ClientArgv(const std::vector<std::string>& args)
 struct ClientRun {
   int exit_code;
   std::string out, err;
-  double seconds;
 };
 
 inline ClientRun RunClient(const std::vector<std::string>& args) {
-  const double start = NowSeconds();
   Child client(ClientArgv(args));
   const int code = client.Finish(20);
-  return {code, client.Out(), client.Err(), NowSeconds() - start};
+  return {code, client.Out(), client.Err()};
 }
 
 // RV_SIM on a loopback port (0: a free one) and a pty linked at pty.

@@ -58,19 +58,12 @@ std::string ShapedFile(FuzzedDataProvider& data) {
     for (int n = data.ConsumeIntegralInRange(0, 6); n > 0; --n) {
       text += std::string(data.PickValueInArray(keys)) + "=";
       char number[400];
-      switch (data.ConsumeIntegralInRange(0, 2)) {
-        case 0:
-          std::snprintf(number, sizeof number, "%.*g", data.ConsumeIntegralInRange(1, 20),
-                        data.ConsumeFloatingPoint<double>());
-          text += number;
-          break;
-        case 1:
-          text += std::to_string(data.ConsumeIntegral<int64_t>());
-          break;
-        default:
-          text += data.ConsumeRandomLengthString(300);
-          break;
-      }
+      std::snprintf(number, sizeof number, "%.*g", data.ConsumeIntegralInRange(1, 20),
+                    data.ConsumeFloatingPoint<double>());
+      const int form = data.ConsumeIntegralInRange(0, 2);
+      text += form == 0   ? std::string(number)
+              : form == 1 ? std::to_string(data.ConsumeIntegral<int64_t>())
+                          : data.ConsumeRandomLengthString(300);
       text += "\r\n";
     }
   }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/instrument_commands.h"
 #include "output/entry_checks.h"
 #include "output/output_types.h"
 #include "output/step_rule.h"
@@ -20,22 +21,10 @@ void Expect(bool condition) {
   if (!condition) std::abort();
 }
 
-bool TimeInRange(uint32_t t) {
-  return t <= kMaxSweepTime;
-}
-
-// What the pages keep must stay usable: values in range, times and counts too.
-void CheckSettings(const OutputSettings& s) {
-  for (int type = 0; type < kOutputTypeCount; ++type) {
-    Expect(InOutputRange(s.output_value[type], type));
-    Expect(InOutputRange(s.sweep[type].a, type) && InOutputRange(s.sweep[type].b, type));
-    Expect(TimeInRange(s.sweep[type].t1) && TimeInRange(s.sweep[type].t2));
-  }
-  Expect(s.replay_count >= kMinReplayCount && s.replay_count <= kMaxReplayCount);
-}
-
-void CheckProblem(const EntryProblem& problem) {
+// A check's message is there exactly when it failed.
+bool Passed(const EntryProblem& problem) {
   Expect(EntryMessage(problem).empty() == (problem.fault == EntryFault::None));
+  return problem.fault == EntryFault::None;
 }
 
 }  // namespace
@@ -54,21 +43,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const int type = data.ConsumeIntegralInRange(0, kOutputTypeCount - 1);
     switch (data.ConsumeIntegralInRange(0, 7)) {
       case 0:
-        CheckProblem(CheckOutputEntry(boxes[0].c_str(), type, &s.output_value[type]));
+        Passed(CheckOutputEntry(boxes[0].c_str(), type, &s.output_value[type]));
         break;
-      case 1: {
-        const EntryProblem problem = CheckSweepEntries(sweep_texts(), type, &s.sweep[type]);
-        CheckProblem(problem);
-        if (problem.fault == EntryFault::None) Expect(s.sweep[type].t1 + s.sweep[type].t2 > 0);
+      case 1:
+        if (Passed(CheckSweepEntries(sweep_texts(), type, &s.sweep[type])))
+          Expect(s.sweep[type].t1 + s.sweep[type].t2 > 0);
         break;
-      }
       case 2: {
         uint16_t count = 0;
         const bool endless = data.ConsumeBool();
-        const EntryProblem problem =
-            CheckReplayCount(boxes[5].c_str(), endless, &s.replay_count, &count);
-        CheckProblem(problem);
-        if (problem.fault == EntryFault::None) Expect(endless ? count == 0 : count >= 1);
+        if (Passed(CheckReplayCount(boxes[5].c_str(), endless, &s.replay_count, &count)))
+          Expect(endless ? count == 0 : count >= 1);
         break;
       }
       case 3: {
@@ -120,7 +105,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         boxes[data.ConsumeIntegralInRange(0, 5)] = data.ConsumeRandomLengthString(99).c_str();
         break;
     }
-    CheckSettings(s);
+    // What the pages keep stays usable: values, times and counts in range.
+    for (int t = 0; t < kOutputTypeCount; ++t) {
+      Expect(InOutputRange(s.output_value[t], t) && InOutputRange(s.sweep[t].a, t) &&
+             InOutputRange(s.sweep[t].b, t));
+      Expect(s.sweep[t].t1 <= kMaxSweepTime && s.sweep[t].t2 <= kMaxSweepTime);
+    }
+    Expect(s.replay_count >= kMinReplayCount && s.replay_count <= kMaxReplayCount);
   }
   return 0;
 }

@@ -31,19 +31,22 @@ int Write(void*, const uint8_t*, int count) {
 }
 
 void CheckLiveText(const char* text, int type, int mode) {
-  size_t n = std::strlen(text);
-  if (n == 0 || n > 29 || type < 0 || type > 255 || mode < 0 || mode > 255) std::abort();
-  if ((type > 3) != (std::strcmp(text, "-") == 0)) std::abort();
+  const size_t n = std::strlen(text);
+  if (n == 0 || n > 29 || type < 0 || type > 255 || mode < 0 || mode > 255 ||
+      (type > 3) != (std::strcmp(text, "-") == 0)) {
+    std::abort();
+  }
 }
 
 void CheckLinkRecords() {
   const ReceiverState& rx = receiver_state;
-  if (rx.state < WaitStart || rx.state > WaitChecksum) std::abort();
-  if (rx.data_index < 0 || rx.data_index > kFrameBufferSize) std::abort();
-  if (rx.length < 0 || rx.length > 65535) std::abort();
+  if (rx.state < WaitStart || rx.state > WaitChecksum || rx.data_index < 0 ||
+      rx.data_index > kFrameBufferSize || rx.length < 0 || rx.length > 65535 ||
+      std::memchr(instrument_identity.serial_number, 0, 9) == nullptr) {
+    std::abort();
+  }
   for (const ReplyRecord& record : reply_records)
     if (record.length < 0 || record.length > kFrameBufferSize) std::abort();
-  if (std::memchr(instrument_identity.serial_number, 0, 9) == nullptr) std::abort();
 }
 
 void FuzzLink(FuzzedDataProvider& data) {

@@ -1,40 +1,35 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
 #include "output/output_types.h"
+#include "sim/instrument_model.h"
 #include "tests/unit/fake_link.h"
 
 namespace {
 
-// How the scripted instrument answers the identification.
-struct Script {
-  uint8_t connect_status = 0;
-  Bytes version = {2, 1, 5, 0, 0, 0};
-  uint8_t version_status = 0;
-  Bytes serial = {'A', 'B', '1', '2', '3', '4', '5', '6'};
-  bool answer_serial = true;
-} script;
-
+InstrumentModel model;           // the instrument, answering at once
 std::vector<std::string> shown;  // the live reports: text, type, mode
 
 void Answer(const Bytes& frame) {
-  if (frame[1] == CMD_CONNECT) Queue(BuildFrame(0x55, CMD_CONNECT, script.connect_status, {}));
-  if (frame[1] == CMD_GET_VERSION)
-    Queue(BuildFrame(0x55, CMD_GET_VERSION, script.version_status, script.version));
-  if (frame[1] == CMD_GET_SERIAL && script.answer_serial)
-    Queue(BuildFrame(0x55, CMD_GET_SERIAL, 0, script.serial));
+  Bytes answers;
+  ModelReceive(&model, 0, frame.data(), static_cast<int>(frame.size()));
+  if (TakeDueAnswers(&model, 0, &answers)) Queue(answers);
 }
 
 class InstrumentCommands : public ::testing::Test {
  protected:
   void SetUp() override {
+    Start([](SimOptions&) {});
+  }
+  static void Start(void (*change)(SimOptions&)) {
     InstallFakeLink();
-    script = Script{};
+    SimOptions options;
+    change(options);
+    InitModel(&model, options, 0);
     fake_link.on_write = Answer;
   }
 };
@@ -42,24 +37,19 @@ class InstrumentCommands : public ::testing::Test {
 TEST_F(InstrumentCommands, IdentificationResultsAndTheIdentityTheyLeave) {
   struct Case {
     const char* what;
-    std::function<void()> change;
+    void (*change)(SimOptions&);
     int result;
     const char* identity;  // null: not looked at
   } cases[] = {
-      {"connect status 5", [] { script.connect_status = 5; }, 0, "2 105 AB123456"},
-      {"connect refused", [] { script.connect_status = 1; }, -2, nullptr},
-      {"no serial", [] { script.answer_serial = false; }, -3, nullptr},
+      {"connect status 5", [](SimOptions& o) { o.status_override[0x10] = 5; }, 0, "2 105 RS620042"},
+      {"connect refused", [](SimOptions& o) { o.status_override[0x10] = 1; }, -2, nullptr},
+      {"no serial", [](SimOptions& o) { o.silent_after = 2; }, -3, nullptr},
       // Short replies leave the identity as it was (device code 4 on a first connection).
-      {"five-byte version",
-       [] {
-         script.version = {2, 1, 5, 0, 0};
-       },
-       -4, "4 0 00000000"},
-      {"seven-byte serial", [] { script.serial.pop_back(); }, 0, "2 105 00000000"},
+      {"five-byte version", [](SimOptions& o) { o.short_reply[0x42] = true; }, -4, "4 0 00000000"},
+      {"seven-byte serial", [](SimOptions& o) { o.short_reply[0x43] = true; }, 0, "2 105 00000000"},
   };
   for (const Case& c : cases) {
-    SetUp();
-    c.change();
+    Start(c.change);
     EXPECT_EQ(IdentifyInstrument(), c.result) << c.what;
     const InstrumentIdentity& i = instrument_identity;
     if (c.identity != nullptr) {
