@@ -18,12 +18,16 @@ bool TwoLines(const std::string& out) {
   return Lines(out) >= 2;
 }
 
-// The JSON lines as letters: r a record, L link_lost, R reconnected, E an error.
+// The JSON lines as letters: r a record, L link_lost, R reconnected, E an error;
+// ! where a time is earlier than the one before (same zone and day here, so
+// the texts order as the times do).
 std::string Kinds(const std::string& out) {
-  std::string kinds;
+  std::string kinds, last;
   std::istringstream in(out);
   for (std::string line; std::getline(in, line);) {
     const nlohmann::json j = nlohmann::json::parse(line);
+    if (j.contains("time") && j["time"].get<std::string>() < last) kinds += '!';
+    if (j.contains("time")) last = j["time"];
     kinds += j.contains("error")         ? 'E'
              : !j.contains("event")      ? 'r'
              : j["event"] == "link_lost" ? 'L'
