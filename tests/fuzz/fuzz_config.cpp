@@ -40,7 +40,7 @@ std::string LoadAndSave(MemoryProfile* file) {
   LoadSettingsFrom(file->Store());
   CheckUsable();
   MemoryProfile saved;
-  for (int item = 0; item <= 3; ++item) SaveSettingTo(saved.Store(), item);
+  for (SettingItem item : kConnectionItems) SaveSettingTo(saved.Store(), item);
   SaveOutputItemsTo(saved.Store());
   return saved.Text();
 }
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string first = LoadAndSave(&file);
   // Everything the program ever writes, into the file it read: the dialog's
   // items and the exit's.
-  for (int item = 0; item <= 3; ++item) SaveSettingTo(file.Store(), item);
+  for (SettingItem item : kConnectionItems) SaveSettingTo(file.Store(), item);
   SaveOutputItemsTo(file.Store());
   MemoryProfile again = MemoryProfile::Parse(file.Text());
   if (LoadAndSave(&again) != first) std::abort();

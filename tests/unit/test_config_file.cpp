@@ -22,7 +22,7 @@ void Load(MemoryProfile* file) {
 // What the program holds, as it saves it: the dialog's items, then the exit's.
 MemoryProfile Saved() {
   MemoryProfile saved;
-  for (int item = 0; item <= 3; ++item) SaveSettingTo(saved.Store(), item);
+  for (SettingItem item : kConnectionItems) SaveSettingTo(saved.Store(), item);
   SaveOutputItemsTo(saved.Store());
   return saved;
 }
