@@ -17,17 +17,7 @@ SIM=$out/host/sim/rv-sola62-sim
 # RV_BENCH_PROGRAM measures another build of the program with this one's driver.
 program=${RV_BENCH_PROGRAM:-$out/win/rv-sola62.exe}
 . "$root/scripts/sim-session.sh"
-export WINEPREFIX="$sim_session_dir/prefix"
-export WINEDEBUG=-all
-"$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
-xvfb_pid=""
-cleanup() {
-  timeout 15 wineserver -k >/dev/null 2>&1 || true
-  sim_session_end
-  [ -z "$xvfb_pid" ] || stop_pid "$xvfb_pid"
-}
-trap cleanup EXIT
-start_xvfb 1024x768x24
+own_wine_display
 sim_start instrument
 sim_map_com "$instrument_pty" instrument_com
 ticks=$(getconf CLK_TCK)

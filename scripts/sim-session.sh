@@ -19,6 +19,10 @@ stop_pid() {
 
 sim_session_end() {
   local pid link
+  if [ -n "${sim_session_display:-}" ]; then
+    timeout 15 wineserver -k >/dev/null 2>&1 || true
+    stop_pid "$xvfb_pid"
+  fi
   for pid in "${sim_session_pids[@]}"; do stop_pid "$pid"; done
   for link in "${sim_session_links[@]}"; do rm -f "$link"; done
   if [ "${SIM_SESSION_KEEP:-}" = 1 ]; then
@@ -41,6 +45,15 @@ start_xvfb() {
   done
   [ -s "$sim_session_dir/display" ] || { echo "Xvfb did not start" >&2; return 1; }
   export DISPLAY=":$(head -n1 "$sim_session_dir/display")"
+}
+
+# own_wine_display: a Wine prefix of the session's own on a virtual display,
+# both ended with the session.
+own_wine_display() {
+  export WINEPREFIX="$sim_session_dir/prefix" WINEDEBUG=-all
+  "$(dirname "${BASH_SOURCE[0]}")/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
+  start_xvfb 1024x768x24
+  sim_session_display=1
 }
 
 # sim_start NAME ARGS...: starts the simulator with a free TCP port and a pty;
