@@ -58,14 +58,24 @@ void SetChecked(HWND button, bool checked) {
   SendMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
+// Page controls start hidden until the tab's selection shows their page,
+// disabled until a link is open, and clipped by what is stacked above them:
+// setting any of that afterwards costs a round of messages per control at
+// start-up.
+constexpr DWORD kPageControlStyle = WS_DISABLED | WS_CLIPSIBLINGS;
+
+HWND CreatePageControl(HWND window, ChildControl control, PageList* list) {
+  control.style = (control.style & ~WS_VISIBLE) | kPageControlStyle;
+  HWND handle = CreateChildControl(window, control);
+  list->Add(handle);
+  return handle;
+}
+
 // Creates a table of controls in order, each into the page list and into
 // created[] at its row's index.
 template <size_t N>
 void CreateRows(HWND window, const ChildControl (&rows)[N], PageList* list, HWND (&created)[N]) {
-  for (size_t i = 0; i < N; ++i) {
-    created[i] = CreateChildControl(window, rows[i]);
-    list->Add(created[i]);
-  }
+  for (size_t i = 0; i < N; ++i) created[i] = CreatePageControl(window, rows[i], list);
 }
 
 void BuildNormalPage(HWND window, MainWindowRecord* record, PageList* list) {
@@ -124,9 +134,9 @@ void BuildNormalPage(HWND window, MainWindowRecord* record, PageList* list) {
 
   for (int i = 0; i < 3; ++i) {
     const int x = 50 + 100 * i;
-    record->step_controls[i] =
-        CreateUpDownControl(WS_CHILD | UDS_ALIGNLEFT, Scale(x), Scale(420), Scale(50), Scale(40),
-                            window, IDC_STEP_COARSE + i, instance_handle, nullptr, 100, 0, 1);
+    record->step_controls[i] = CreateUpDownControl(
+        WS_CHILD | UDS_ALIGNLEFT | kPageControlStyle, Scale(x), Scale(420), Scale(50), Scale(40),
+        window, IDC_STEP_COARSE + i, instance_handle, nullptr, 100, 0, 1);
     list->Add(record->step_controls[i]);
   }
 }
@@ -182,8 +192,7 @@ void BuildSweepPage(HWND window, MainWindowRecord* record, PageList* list) {
 
   const ChildControl picture = {
       IDC_SWEEP_PICTURE, L"STATIC", nullptr, SS_BITMAP | WS_VISIBLE, 0, 40, 340, 50, 50, nullptr};
-  HWND picture_handle = CreateChildControl(window, picture);
-  list->Add(picture_handle);
+  HWND picture_handle = CreatePageControl(window, picture, list);
   AttachSweepPicture(picture_handle, record);
 }
 
@@ -223,11 +232,14 @@ void BuildReplayPage(HWND window, MainWindowRecord* record, PageList* list) {
 
 }  // namespace
 
-void BuildOutputPages(HWND window, MainWindowRecord* record) {
+void BuildNormalOutputPage(HWND window, MainWindowRecord* record) {
   PageList normal = {record->page_controls[0], 0};
+  BuildNormalPage(window, record, &normal);
+}
+
+void BuildSweepAndReplayPages(HWND window, MainWindowRecord* record) {
   PageList sweep = {record->page_controls[1], 0};
   PageList replay = {record->page_controls[2], 0};
-  BuildNormalPage(window, record, &normal);
   BuildSweepPage(window, record, &sweep);
   BuildReplayPage(window, record, &replay);
 }

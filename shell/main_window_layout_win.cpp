@@ -90,14 +90,18 @@ void ForEachPageControl(const MainWindowRecord* record, int page, Visit visit) {
 void BuildMainWindow(HWND window) {
   BuildTabControl(window);
   BuildOwnControls(window);
-  BuildOutputPages(window, main_window);
-  StackPageControls(main_window);
-  EnablePageControls(false, main_window);
+  BuildNormalOutputPage(window, main_window);
+  StackPageControls(main_window, 0);
   ShowSelectedPage(main_window);
   main_window->connected = false;
   SetTimer(window, TIMER_LIVE_VALUE, 500, nullptr);
   main_window->realtime = false;
   SetTimer(window, TIMER_REALTIME, 100, nullptr);
+}
+
+void CompleteMainWindow(HWND window) {
+  BuildSweepAndReplayPages(window, main_window);
+  StackPageControls(main_window, 1);
 }
 
 void EnablePageControls(bool enable, MainWindowRecord* record) {

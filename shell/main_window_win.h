@@ -9,6 +9,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 
 // Layout and live display.
 void BuildMainWindow(HWND window);
+// The pages not shown at first, built once the window has been painted.
+void CompleteMainWindow(HWND window);
 void EnablePageControls(bool enable, MainWindowRecord* record);
 void ShowSelectedPage(MainWindowRecord* record);
 void ShowLiveReport(const char* value_text, int output_type, int mode);

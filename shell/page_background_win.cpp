@@ -40,8 +40,8 @@ bool Listed(const MainWindowRecord* record, int pages, HWND control) {
 
 // Controls shared by two pages are visited once, at their first listing.
 template <typename Visit>
-void ForEachPageControlOnce(const MainWindowRecord* record, Visit visit) {
-  for (int page = 0; page < kPageCount; ++page) {
+void ForEachPageControlOnce(const MainWindowRecord* record, int first_page, Visit visit) {
+  for (int page = first_page; page < kPageCount; ++page) {
     for (int slot = 0; slot < kPageSlots && record->page_controls[page][slot] != nullptr; ++slot) {
       HWND control = record->page_controls[page][slot];
       if (!Listed(record, page, control)) visit(control);
@@ -112,30 +112,32 @@ RECT PageArea(HWND window, HWND tab) {
 
 }  // namespace
 
-void StackPageControls(MainWindowRecord* record) {
+void StackPageControls(MainWindowRecord* record, int first_page) {
   HWND above = HWND_TOP;
   const auto place = [&](HWND control) {
-    SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | WS_CLIPSIBLINGS);
     SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     above = control;
   };
   // The worked controls keep their creation order: the radio buttons' group
   // runs from 420 to the next control that starts a group.
-  ForEachPageControlOnce(record, [&](HWND control) {
+  ForEachPageControlOnce(record, first_page, [&](HWND control) {
     if (LayerOf(control) == Layer::kWorked) place(control);
   });
   // Of two overlapping step labels the later one lies lower, its text inside
   // the earlier one's rectangle: later labels go on top.
   HWND labels[kPageCount * kPageSlots];
   int label_count = 0;
-  ForEachPageControlOnce(record, [&](HWND control) {
+  ForEachPageControlOnce(record, first_page, [&](HWND control) {
     if (LayerOf(control) == Layer::kLabel) labels[label_count++] = control;
   });
   while (label_count > 0) place(labels[--label_count]);
-  ForEachPageControlOnce(record, [&](HWND control) {
+  ForEachPageControlOnce(record, first_page, [&](HWND control) {
     if (LayerOf(control) == Layer::kGroupBox) place(control);
   });
-  SetWindowPos(record->tab_control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Pages stacked later go above the earlier ones and the tab, which stays.
+  if (first_page == 0) {
+    SetWindowPos(record->tab_control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
 }
 
 bool HandlePageBackground(HWND window, UINT message, WPARAM wparam, LPARAM lparam,

@@ -5,10 +5,11 @@
 
 struct MainWindowRecord;
 
-// Stacks the page controls above the tab control, each clipped by what lies
-// above it: the controls a user works over the labels that overlap them (the
-// step labels reach into the slider), labels over group boxes.
-void StackPageControls(MainWindowRecord* record);
+// Stacks the controls of the pages from first_page on above the tab control
+// and the pages stacked before: the controls a user works over the labels
+// that overlap them (the step labels reach into the slider), labels over
+// group boxes. Each is created clipped by what lies above it.
+void StackPageControls(MainWindowRecord* record, int first_page);
 
 // Answers the page controls' colour messages and paints the window's
 // background; true with *result set when the message was answered. Theme and

@@ -98,6 +98,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   main_window_handle = window;
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
+  CompleteMainWindow(window);
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
