@@ -224,6 +224,34 @@ double TextToReal(const char* text) {
   return negative ? -value : value;
 }
 
+bool FindSectionValue(const std::vector<std::string>& entries, const char* key,
+                      std::string* value) {
+  const auto trimmed = [](const std::string& text, size_t begin, size_t end) {
+    while (begin < end && IsBlank(text[begin])) ++begin;
+    while (end > begin && IsBlank(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+  };
+  const auto same_name = [](const std::string& a, const char* b) {
+    if (a.size() != std::strlen(b)) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+      if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+  };
+  for (const std::string& entry : entries) {
+    const size_t equals = entry.find('=');
+    if (equals == std::string::npos || !same_name(trimmed(entry, 0, equals), key)) continue;
+    *value = trimmed(entry, equals + 1, entry.size());
+    const size_t n = value->size();
+    if (n >= 2 && ((*value)[0] == '"' || (*value)[0] == '\'') && (*value)[n - 1] == (*value)[0]) {
+      *value = value->substr(1, n - 2);
+    }
+    return true;
+  }
+  return false;
+}
+
 void LoadSettingsFrom(const ProfileStore& store) {
   LoadConnection(store);
   LoadOutput(store);

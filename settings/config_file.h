@@ -3,6 +3,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // What the load and save logic needs from the file. Windows uses the private
 // profile functions on "config.ini"; tests use a store held in memory.
@@ -30,6 +32,12 @@ int32_t TextToInteger(const char* text);
 
 // Leading decimal real; 0.0 when there is none or it is not finite.
 double TextToReal(const char* text);
+
+// The value of key among a section's "key=value" entries, as the profile read
+// of that one key gives it: the first entry whose key matches in either
+// letter case, blanks around key and value dropped, one pair of enclosing
+// quotes removed. False when no entry has the key.
+bool FindSectionValue(const std::vector<std::string>& entries, const char* key, std::string* value);
 
 // Reads every key into connection_settings and output_settings, which must
 // hold their defaults; a missing or unusable key keeps the default and has it

@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ui/wide_text_win.h"
 
@@ -27,12 +29,41 @@ void FormConfigPath() {
   config_path = directory + L"config.ini";
 }
 
-size_t ReadProfile(void*, const char* section, const char* key, char* out, size_t size) {
-  wchar_t value[kProfileTextSize];
-  value[0] = L'\0';
-  GetPrivateProfileStringW(Widen(section).c_str(), Widen(key).c_str(), L"", value, kProfileTextSize,
-                           config_path.c_str());
-  std::string text = Narrow(value);
+// The load reads each section whole, once: under Wine every profile read
+// opens the file again, and a load reads 28 keys.
+struct SectionCache {
+  std::vector<std::pair<std::string, std::vector<std::string>>> sections;
+};
+
+const std::vector<std::string>& SectionEntries(SectionCache* cache, const char* section) {
+  for (const auto& [name, entries] : cache->sections) {
+    if (name == section) return entries;
+  }
+  const std::wstring wide_section = Widen(section);
+  std::vector<wchar_t> text(4096);
+  DWORD length = 0;
+  for (;;) {
+    length = GetPrivateProfileSectionW(wide_section.c_str(), text.data(),
+                                       static_cast<DWORD>(text.size()), config_path.c_str());
+    // A full buffer is reported as its size less two.
+    if (length + 2 < text.size() || text.size() >= (1u << 20)) break;
+    text.resize(text.size() * 4);
+  }
+  std::vector<std::string> entries;
+  for (size_t at = 0; at < length && text[at] != L'\0';) {
+    const std::wstring entry(text.data() + at);
+    entries.push_back(Narrow(entry.c_str()));
+    at += entry.size() + 1;
+  }
+  cache->sections.emplace_back(section, std::move(entries));
+  return cache->sections.back().second;
+}
+
+size_t ReadProfile(void* context, const char* section, const char* key, char* out, size_t size) {
+  SectionCache own;
+  SectionCache* cache = context != nullptr ? static_cast<SectionCache*>(context) : &own;
+  std::string text;
+  FindSectionValue(SectionEntries(cache, section), key, &text);
   size_t length = text.size() < size ? text.size() : size - 1;
   std::memcpy(out, text.data(), length);
   out[length] = '\0';
@@ -44,16 +75,17 @@ void WriteProfile(void*, const char* section, const char* key, const char* value
                              config_path.c_str());
 }
 
-ProfileStore ConfigStore() {
+ProfileStore ConfigStore(SectionCache* cache = nullptr) {
   if (config_path.empty()) FormConfigPath();
-  return ProfileStore{&ReadProfile, &WriteProfile, nullptr};
+  return ProfileStore{&ReadProfile, &WriteProfile, cache};
 }
 
 }  // namespace
 
 void LoadSettings() {
   FormConfigPath();
-  LoadSettingsFrom(ConfigStore());
+  SectionCache cache;
+  LoadSettingsFrom(ConfigStore(&cache));
 }
 
 void SaveSetting(SettingItem item) {
