@@ -4,32 +4,22 @@
 #include <string>
 #include <vector>
 
-#include "settings/config_file.h"
-#include "settings/settings_records.h"
 #include "tests/unit/memory_profile_store.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
-// A load as at start: from the defaults.
-void Load(MemoryProfile* file) {
-  ResetConnectionSettings();
-  ResetOutputSettings();
-  LoadSettingsFrom(file->Store());
-}
-
-// What the program holds, as it saves it: the dialog's items, then the exit's.
+// What the program holds, as it saves it.
 MemoryProfile Saved() {
   MemoryProfile saved;
-  for (SettingItem item : kConnectionItems) SaveSettingTo(saved.Store(), item);
-  SaveOutputItemsTo(saved.Store());
+  saved.SaveAll();
   return saved;
 }
 
 TEST(ConfigFile, FirstStartWritesAllKeysWithDefaultsInOrderAndTheirFileLoadsWithoutWrites) {
   MemoryProfile file;
-  Load(&file);
+  file.Load();
   EXPECT_EQ(
       file.Text(),
       "[IF]\ntype=0\ncom=COM1\nip=3232236545\nport=10101\n"
@@ -40,7 +30,7 @@ TEST(ConfigFile, FirstStartWritesAllKeysWithDefaultsInOrderAndTheirFileLoadsWith
       "[OUTPUT_CONF3]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n");
   EXPECT_EQ(file.writes.size(), 28u);
   file.writes.clear();
-  Load(&file);
+  file.Load();
   EXPECT_EQ(file.writes, Texts{});
 }
 
@@ -88,10 +78,10 @@ TEST(ConfigFile, EachKeyKeepsAUsableValueAndHasAnUnusableOneRewrittenWithItsDefa
     const std::string key = std::string(c.section) + "/" + c.key + "=";
     SCOPED_TRACE(key + c.text);
     MemoryProfile file;
-    Load(&file);
+    file.Load();
     file.Set(c.section, c.key, c.text);
     file.writes.clear();
-    Load(&file);
+    file.Load();
     EXPECT_EQ(Saved().Find(c.section, c.key)->value, c.held);
     EXPECT_EQ(file.writes, c.rewritten ? Texts{key + c.held} : Texts{});
   }
