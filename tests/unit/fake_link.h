@@ -3,7 +3,6 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -44,7 +43,7 @@ inline void InstallFakeTransport() {
     const Bytes chunk = fake_link.chunks.front();
     fake_link.chunks.pop_front();
     const size_t count = std::min<size_t>(chunk.size(), kMaxDrain);
-    std::memcpy(destination, chunk.data(), count);
+    std::copy_n(chunk.begin(), count, destination);
     return static_cast<int>(count);
   };
   auto write = [](void*, const uint8_t* bytes, int count) {
