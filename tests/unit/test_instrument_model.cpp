@@ -82,7 +82,8 @@ TEST_F(ModelTest, LiveOutputFollowsSetSweepAndReplay) {
 }
 
 TEST_F(ModelTest, FaultsDelaysSilenceAndDropsShapeTheAnswers) {
-  // Statuses, device code, short replies and silence are the client's tests' instruments.
+  // Statuses, device code and silence are the client's tests' instruments; short
+  // replies, the identification table's.
   options.bad_checksum[0xC5] = true;
   Start();
   Bytes stop = BuildFrame(0xAA, 0xC5, 0, {});
