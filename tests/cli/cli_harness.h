@@ -128,17 +128,6 @@ inline std::vector<std::string> ClientArgv(const std::vector<std::string>& args)
   return argv;
 }
 
-struct ClientRun {
-  int exit_code;
-  std::string out, err;
-};
-
-inline ClientRun RunClient(const std::vector<std::string>& args) {
-  Child client(ClientArgv(args));
-  const int code = client.Finish(20);
-  return {code, client.Out(), client.Err()};
-}
-
 // RV_SIM on a loopback port (0: a free one) and a pty linked at pty.
 struct Simulator {
   explicit Simulator(const std::string& pty, int tcp_port = 0)

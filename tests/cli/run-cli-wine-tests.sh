@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the host-built client tests against the Windows client under Wine: the
-# simulator on a loopback port and on a pty mapped to a free COM port.
+# Runs the host-built client tests against the Windows client under Wine (in
+# the run's Wine session, which holds the server): the simulator on a
+# loopback port and on a pty mapped to a free COM port.
 # usage: run-cli-wine-tests.sh CLI_TESTS CLI_EXE SIMULATOR [gtest args]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,9 +17,6 @@ export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 . "$root/scripts/sim-session.sh"
 sim_start sim
 sim_map_com "$sim_pty" sim_com
-# A server of our own, so that none is started with the tests' pipes.
-export WINEDEBUG=${WINEDEBUG:--all}
-wineserver </dev/null >/dev/null 2>>"$sim_session_dir/wineserver.log" || true
 export RV_CLI_RUNNER="$root/scripts/wine-run.sh" RV_CLI="$cli" RV_SIM="$SIM"
 export RV_WINE_SIM_PORT=$sim_port RV_WINE_SIM_COM=$sim_com
 status=0

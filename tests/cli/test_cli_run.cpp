@@ -9,34 +9,14 @@
 
 #include "cli/cli_platform.h"
 #include "cli/cli_run.h"
-#include "link/instrument_commands.h"
-#include "link/link_exchange.h"
-#include "link/link_frame.h"
-#include "sim/instrument_model.h"
 #include "sim/sim_command_line.h"
 #include "tests/cli/cli_harness.h"
+#include "tests/unit/fake_link.h"
 
 namespace {
 
 InstrumentModel model;
-std::vector<uint8_t> sent, due;
 int opens = 0;
-uint32_t now_ms = 0;
-
-int Drain(void*, uint8_t* to) {
-  AdvanceModel(&model, now_ms);
-  TakeDueAnswers(&model, 0, &due);
-  const size_t count = std::min<size_t>(due.size(), kMaxDrain);
-  std::copy_n(due.begin(), count, to);
-  due.erase(due.begin(), due.begin() + static_cast<long>(count));
-  return static_cast<int>(count);
-}
-
-int Write(void*, const uint8_t* bytes, int count) {
-  sent.insert(sent.end(), bytes, bytes + count);
-  ModelReceive(&model, 0, bytes, count);
-  return count;
-}
 
 }  // namespace
 
@@ -58,10 +38,7 @@ int OpenLink(const LinkAddress& address, std::string* reason) {
     return -1;
   }
   ForgetLink(&model, 0);
-  due.clear();
-  InstallTransport({Drain, Write, nullptr, nullptr});
-  link_platform.now_ms = [] { return now_ms; };
-  link_platform.sleep_ms = [](uint32_t ms) { now_ms += ms; };
+  InstallFakeTransport();
   link_platform.local_time = [](ClockFields* pc) { *pc = {9, 8, 7, 1, 0, 124}; };
   return 0;
 }
@@ -86,7 +63,8 @@ void Start(const std::string& options) {
 
 struct Result {
   int code;
-  std::string out, err, sent;
+  std::string out, err;
+  std::vector<Bytes> sent;
 };
 
 // Times read TIME, and those of the frame log T.
@@ -104,7 +82,8 @@ Result Cli(const std::string& args, const std::string& input = "") {
   std::vector<const char*> argv;
   for (std::string& w : words)
     argv.push_back((w = w[0] == '@' ? TempDir() + "/" + &w[1] : w).c_str());
-  sent.clear();
+  fake_link = FakeLink{};
+  fake_link.on_write = [](const Bytes& frame) { AnswerFrom(&model, frame); };
   opens = 0;
   std::istringstream in(input);
   std::streambuf* saved = std::cin.rdbuf(in.rdbuf());
@@ -113,24 +92,22 @@ Result Cli(const std::string& args, const std::string& input = "") {
   const int code = RunCli(static_cast<int>(argv.size()), argv.data());
   std::cin.rdbuf(saved);
   const std::string out = Timeless(testing::internal::GetCapturedStdout());
-  return {code, out, Timeless(testing::internal::GetCapturedStderr()),
-          HexBytes(sent.data(), static_cast<int>(sent.size()))};
+  return {code, out, Timeless(testing::internal::GetCapturedStderr()), fake_link.writes};
 }
 
 // Frames from the PC, "ID,C1 00 F9 9A,BYE": each its command and data; ID
 // stands for the identification, BYE for the disconnect.
-std::string Frames(const std::string& list) {
+std::vector<Bytes> Frames(const std::string& list) {
   std::istringstream frames(std::regex_replace(
       std::regex_replace(list, std::regex("ID"), "10,42,43"), std::regex("BYE"), "11"));
-  std::vector<uint8_t> all;
+  std::vector<Bytes> all;
   for (std::string frame; std::getline(frames, frame, ',');) {
-    std::vector<uint8_t> bytes;
+    Bytes bytes;
     std::istringstream hex(frame);
     for (unsigned byte; hex >> std::hex >> byte;) bytes.push_back(static_cast<uint8_t>(byte));
-    const std::vector<uint8_t> f = BuildFrame(0xAA, bytes[0], 0, {bytes.begin() + 1, bytes.end()});
-    all.insert(all.end(), f.begin(), f.end());
+    all.push_back(BuildFrame(0xAA, bytes[0], 0, {bytes.begin() + 1, bytes.end()}));
   }
-  return HexBytes(all.data(), static_cast<int>(all.size()));
+  return all;
 }
 
 class CliRun : public testing::Test {
@@ -181,9 +158,6 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"monitor --count 2 --interval 10 --csv --output @records.csv", "ID,C2,C2,BYE", ""},
       {"sweep --type ma --from 4 --to 20 --t1 1s --t2 0ms", "ID,C6 02 19 99 7F FF 00 64 00 00,BYE",
        "sweep 4.000 mA to 20.000 mA, t1 1000 ms, t2 0 ms (type 2)\n"},
-      {"sweep --type mv --from -100 --to 100 --t1 5s --t2 5000ms",
-       "ID,C6 00 80 00 7F FF 01 F4 01 F4,BYE",
-       "sweep -100.00 mV to 100.00 mV, t1 5000 ms, t2 5000 ms (type 0)\n"},
       {"replay --channel AI3 --count 10", "ID,C4 02 00 0A,BYE", "replay AI3 10 times\n"},
       {"replay --channel AI5 --count 65535", "ID,C4 04 FF FF,BYE", "replay AI5 65535 times\n"},
       {"replay --channel AI1 --endless", "ID,C4 00 00 00,BYE", "replay AI1 endless\n"},

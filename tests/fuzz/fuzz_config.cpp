@@ -8,8 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "settings/config_file.h"
-#include "settings/settings_records.h"
 #include "tests/unit/memory_profile_store.h"
 
 namespace {
@@ -35,13 +33,10 @@ void CheckUsable() {
 // Loads from the defaults; what the program then holds, as it saves it (a
 // real is saved so that it reads back as the same number).
 std::string LoadAndSave(MemoryProfile* file) {
-  ResetConnectionSettings();
-  ResetOutputSettings();
-  LoadSettingsFrom(file->Store());
+  file->Load();
   CheckUsable();
   MemoryProfile saved;
-  for (SettingItem item : kConnectionItems) SaveSettingTo(saved.Store(), item);
-  SaveOutputItemsTo(saved.Store());
+  saved.SaveAll();
   return saved.Text();
 }
 
@@ -78,10 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
       data.ConsumeBool() ? ShapedFile(data) : data.ConsumeRemainingBytesAsString();
   MemoryProfile file = MemoryProfile::Parse(text);
   const std::string first = LoadAndSave(&file);
-  // Everything the program ever writes, into the file it read: the dialog's
-  // items and the exit's.
-  for (SettingItem item : kConnectionItems) SaveSettingTo(file.Store(), item);
-  SaveOutputItemsTo(file.Store());
+  file.SaveAll();  // into the file it read
   MemoryProfile again = MemoryProfile::Parse(file.Text());
   if (LoadAndSave(&again) != first) std::abort();
   return 0;

@@ -2,33 +2,12 @@
 // parser and the reply handlers.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "link/instrument_commands.h"
-#include "link/link_exchange.h"
-#include "link/link_frame.h"
-#include "sim/sim_frame.h"
+#include "tests/unit/fake_link.h"
 
 namespace {
-
-uint32_t fake_now = 0;
-std::vector<uint8_t> pending;  // what the link delivers next
-size_t chunk = kMaxDrain;      // at most this much per drain
-
-int Drain(void*, uint8_t* destination) {
-  const size_t count = std::min(pending.size(), chunk);
-  std::copy_n(pending.begin(), count, destination);
-  pending.erase(pending.begin(), pending.begin() + static_cast<long>(count));
-  return static_cast<int>(count);
-}
-
-int Write(void*, const uint8_t*, int count) {
-  return count;
-}
 
 void CheckLiveText(const char* text, int type, int mode) {
   const size_t n = std::strlen(text);
@@ -49,27 +28,24 @@ void CheckLinkRecords() {
     if (record.length < 0 || record.length > kFrameBufferSize) std::abort();
 }
 
-void FuzzLink(FuzzedDataProvider& data) {
-  ResetReceiverState();
-  ResetLinkState();
-  ResetInstrumentRecords();
-  InstallTransport({Drain, Write, nullptr, nullptr});
-  link_platform.now_ms = [] { return fake_now; };
-  link_platform.sleep_ms = [](uint32_t ms) { fake_now += ms; };
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  InstallFakeLink();
   show_live_report = CheckLiveText;
-  pending.clear();
   while (data.remaining_bytes() > 0) {
-    chunk = data.ConsumeIntegralInRange<size_t>(1, kMaxDrain);
+    const size_t chunk = data.ConsumeIntegralInRange<size_t>(1, kMaxDrain);
     switch (data.ConsumeIntegralInRange(0, 5)) {
-      case 0: {
-        const std::vector<uint8_t> bytes = data.ConsumeBytes<uint8_t>(2 * kMaxDrain);
-        pending.insert(pending.end(), bytes.begin(), bytes.end());
+      case 0:
+        QueueChunked(data.ConsumeBytes<uint8_t>(2 * kMaxDrain), chunk);
         ParseReceived();
         break;
-      }
       case 1:  // a run of empty polls, long enough to cross the abandon rule
-        chunk = 0;
-        for (int i = data.ConsumeIntegralInRange(0, 120); i > 0; --i) ParseReceived();
+        for (int i = data.ConsumeIntegralInRange(0, 120); i > 0; --i) {
+          fake_link.chunks.push_front({});
+          ParseReceived();
+        }
         break;
       case 2:
         PollLink();
@@ -82,10 +58,8 @@ void FuzzLink(FuzzedDataProvider& data) {
         const uint8_t start = data.ConsumeBool() ? 0x55 : 0xAA;
         const uint8_t command = data.PickValueInArray(commands);
         const uint8_t status = data.ConsumeIntegralInRange<uint8_t>(0, 5);
-        const std::vector<uint8_t> frame =
-            BuildFrame(start, command, status,
-                       data.ConsumeBytes<uint8_t>(data.ConsumeIntegralInRange(0, 1100)));
-        pending.insert(pending.end(), frame.begin(), frame.end());
+        const Bytes payload = data.ConsumeBytes<uint8_t>(data.ConsumeIntegralInRange(0, 1100));
+        QueueChunked(BuildFrame(start, command, status, payload), chunk);
         ParseReceived();
         break;
       }
@@ -96,12 +70,5 @@ void FuzzLink(FuzzedDataProvider& data) {
     }
     CheckLinkRecords();
   }
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
-  FuzzedDataProvider data(bytes, size);
-  FuzzLink(data);
   return 0;
 }

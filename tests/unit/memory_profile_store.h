@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "settings/config_file.h"
+#include "settings/settings_records.h"
 
 struct MemoryProfile {
   struct Entry {
@@ -62,6 +63,17 @@ struct MemoryProfile {
       }
     }
     return profile;
+  }
+  // A load as at start: from the defaults.
+  void Load() {
+    ResetConnectionSettings();
+    ResetOutputSettings();
+    LoadSettingsFrom(Store());
+  }
+  // Everything the program ever writes: the dialog's items, then the exit's.
+  void SaveAll() {
+    for (SettingItem item : kConnectionItems) SaveSettingTo(Store(), item);
+    SaveOutputItemsTo(Store());
   }
   ProfileStore Store() {
     auto read = [](void* self, const char* section, const char* key, char* out, size_t size) {

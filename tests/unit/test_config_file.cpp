@@ -4,32 +4,22 @@
 #include <string>
 #include <vector>
 
-#include "settings/config_file.h"
-#include "settings/settings_records.h"
 #include "tests/unit/memory_profile_store.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
-// A load as at start: from the defaults.
-void Load(MemoryProfile* file) {
-  ResetConnectionSettings();
-  ResetOutputSettings();
-  LoadSettingsFrom(file->Store());
-}
-
-// What the program holds, as it saves it: the dialog's items, then the exit's.
+// What the program holds, as it saves it.
 MemoryProfile Saved() {
   MemoryProfile saved;
-  for (SettingItem item : kConnectionItems) SaveSettingTo(saved.Store(), item);
-  SaveOutputItemsTo(saved.Store());
+  saved.SaveAll();
   return saved;
 }
 
 TEST(ConfigFile, FirstStartWritesAllKeysWithDefaultsInOrderAndTheirFileLoadsWithoutWrites) {
   MemoryProfile file;
-  Load(&file);
+  file.Load();
   EXPECT_EQ(
       file.Text(),
       "[IF]\ntype=0\ncom=COM1\nip=3232236545\nport=10101\n"
@@ -40,7 +30,7 @@ TEST(ConfigFile, FirstStartWritesAllKeysWithDefaultsInOrderAndTheirFileLoadsWith
       "[OUTPUT_CONF3]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n");
   EXPECT_EQ(file.writes.size(), 28u);
   file.writes.clear();
-  Load(&file);
+  file.Load();
   EXPECT_EQ(file.writes, Texts{});
 }
 
@@ -50,48 +40,47 @@ TEST(ConfigFile, EachKeyKeepsAUsableValueAndHasAnUnusableOneRewrittenWithItsDefa
   // sweep may be 0.
   const std::string longest(99, 'C'), too_long(100, 'C');
   struct Case {
-    const char *section, *key, *text;
-    const char* held;  // as the program saves it
-    bool rewritten;    // with the default, at once
-  };
-  std::vector<Case> cases = {{"IF", "type", "1", "1", false},
-                             {"IF", "type", "2", "0", true},
-                             {"IF", "com", "com12", "com12", false},
-                             {"IF", "com", "", "COM1", true},
-                             {"IF", "ip", "2130706433", "2130706433", false},
-                             {"IF", "ip", "0", "3232236545", true},
-                             {"IF", "port", "65535", "65535", false},
-                             {"IF", "port", "", "10101", true},
-                             {"IF", "port", "0", "10101", true},
-                             {"IF", "port", "65536", "10101", true},
-                             {"IF", "port", "75637", "10101", true},
-                             {"IF", "port", "-1", "10101", true},
-                             {"OUTPUT", "type", "3", "3", false},
-                             {"OUTPUT", "type", "-1", "0", true},
-                             {"OUTPUT", "repch", "4", "4", false},
-                             {"OUTPUT", "repch", "5", "0", true},
-                             {"OUTPUT", "repchk", "5", "1", false},
-                             {"OUTPUT", "repchk", "yes", "0", false},
-                             {"OUTPUT", "repnum", "65535", "65535", false},
-                             {"OUTPUT", "repnum", "none", "1", true},
-                             {"OUTPUT_CONF2", "value", "12.5mA", "12.500000", false},
-                             {"OUTPUT_CONF3", "sweep_a", "-3", "-3.000000", false},
-                             {"OUTPUT_CONF0", "sweep_a", "abc", "0.000000", false},
-                             {"OUTPUT_CONF0", "sweep_b", "inf", "0.000000", false},
-                             {"OUTPUT_CONF3", "sweep_t2", "60000", "60000", false},
-                             {"OUTPUT_CONF1", "sweep_t1", "0", "0", false},
-                             {"OUTPUT_CONF1", "sweep_t2", "", "500", true},
-                             {"OUTPUT_CONF2", "sweep_t1", "soon", "500", true}};
-  cases.push_back({"IF", "com", longest.c_str(), longest.c_str(), false});
-  cases.push_back({"IF", "com", too_long.c_str(), "COM1", true});
+    const char *section, *key;
+    std::string text, held;  // held: as the program saves it
+    bool rewritten;          // with the default, at once
+  } cases[] = {{"IF", "type", "1", "1", false},
+               {"IF", "type", "2", "0", true},
+               {"IF", "com", "com12", "com12", false},
+               {"IF", "com", "", "COM1", true},
+               {"IF", "ip", "2130706433", "2130706433", false},
+               {"IF", "ip", "0", "3232236545", true},
+               {"IF", "port", "65535", "65535", false},
+               {"IF", "port", "", "10101", true},
+               {"IF", "port", "0", "10101", true},
+               {"IF", "port", "65536", "10101", true},
+               {"IF", "port", "75637", "10101", true},
+               {"IF", "port", "-1", "10101", true},
+               {"OUTPUT", "type", "3", "3", false},
+               {"OUTPUT", "type", "-1", "0", true},
+               {"OUTPUT", "repch", "4", "4", false},
+               {"OUTPUT", "repch", "5", "0", true},
+               {"OUTPUT", "repchk", "5", "1", false},
+               {"OUTPUT", "repchk", "yes", "0", false},
+               {"OUTPUT", "repnum", "65535", "65535", false},
+               {"OUTPUT", "repnum", "none", "1", true},
+               {"OUTPUT_CONF2", "value", "12.5mA", "12.500000", false},
+               {"OUTPUT_CONF3", "sweep_a", "-3", "-3.000000", false},
+               {"OUTPUT_CONF0", "sweep_a", "abc", "0.000000", false},
+               {"OUTPUT_CONF0", "sweep_b", "inf", "0.000000", false},
+               {"OUTPUT_CONF3", "sweep_t2", "60000", "60000", false},
+               {"OUTPUT_CONF1", "sweep_t1", "0", "0", false},
+               {"OUTPUT_CONF1", "sweep_t2", "", "500", true},
+               {"OUTPUT_CONF2", "sweep_t1", "soon", "500", true},
+               {"IF", "com", longest, longest, false},
+               {"IF", "com", too_long, "COM1", true}};
   for (const Case& c : cases) {
     const std::string key = std::string(c.section) + "/" + c.key + "=";
     SCOPED_TRACE(key + c.text);
     MemoryProfile file;
-    Load(&file);
+    file.Load();
     file.Set(c.section, c.key, c.text);
     file.writes.clear();
-    Load(&file);
+    file.Load();
     EXPECT_EQ(Saved().Find(c.section, c.key)->value, c.held);
     EXPECT_EQ(file.writes, c.rewritten ? Texts{key + c.held} : Texts{});
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "output/entry_checks.h"
 #include "output/output_types.h"
 #include "output/step_rule.h"
@@ -7,8 +9,9 @@
 namespace {
 
 std::string Sweep(const SweepSettings& s) {
-  return std::to_string(s.a) + " " + std::to_string(s.b) + " " + std::to_string(s.t1) + " " +
-         std::to_string(s.t2);
+  char text[100];
+  std::snprintf(text, sizeof text, "%g %g %u %u", s.a, s.b, s.t1, s.t2);
+  return text;
 }
 
 }  // namespace
@@ -82,33 +85,21 @@ TEST(EntryChecks, SweepStoresEveryPassingFieldAndNamesTheLastFailingOne) {
     const char* message;
     const char* stored;  // from -100 100 500 500
   } cases[] = {
-      {{"4", "20", "100", "0"}, 2, "", "4.000000 20.000000 100 0"},
-      {{"x", "50", "60001", "7"},
-       0,
-       "T1は0～60000の範囲で入力してください。",
-       "-100.000000 50.000000 500 7"},
+      {{"4", "20", "100", "0"}, 2, "", "4 20 100 0"},
+      {{"x", "50", "60001", "7"}, 0, "T1は0～60000の範囲で入力してください。", "-100 50 500 7"},
       {{"200", "1.2.3", "10", "-1"},
        0,
        "T2は0～60000の範囲で入力してください。",
-       "-100.000000 100.000000 10 500"},
-      {{"200", "1.2.3", "10", "5"},
-       0,
-       "B点出力値を数字で入力してください。",
-       "-100.000000 100.000000 10 5"},
-      {{"200", "0", "10", "5"},
-       1,
-       "A点出力値は-10～10Vの範囲で入力してください。",
-       "-100.000000 0.000000 10 5"},
-      {{"1", "0", "1a", "5"}, 1, "T1を数字で入力してください。", "1.000000 0.000000 500 5"},
+       "-100 100 10 500"},
+      {{"200", "1.2.3", "10", "5"}, 0, "B点出力値を数字で入力してください。", "-100 100 10 5"},
+      {{"200", "0", "10", "5"}, 1, "A点出力値は-10～10Vの範囲で入力してください。", "-100 0 10 5"},
+      {{"1", "0", "1a", "5"}, 1, "T1を数字で入力してください。", "1 0 500 5"},
       // Both times zero is refused, but stored; a field's fault comes first.
-      {{"-100", "100", "", "0"},
-       0,
-       "T1とT2のどちらかは0以外で入力してください。",
-       "-100.000000 100.000000 0 0"},
+      {{"-100", "100", "", "0"}, 0, "T1とT2のどちらかは0以外で入力してください。", "-100 100 0 0"},
       {{"-101", "100", "0", "0"},
        0,
        "A点出力値は-100～100mVの範囲で入力してください。",
-       "-100.000000 100.000000 0 0"}};
+       "-100 100 0 0"}};
   for (const auto& c : cases) {
     SweepSettings sweep{-100.0, 100.0, 500, 500};
     EXPECT_EQ(EntryMessage(CheckSweepEntries(c.texts, c.type, &sweep)), c.message) << c.texts.a;
@@ -135,7 +126,7 @@ TEST(EntryChecks, CapturesKeepStoredValuesForInvalidTexts) {
   settings.sweep[1] = SweepSettings{-10.0, 10.0, 500, 500};
   CaptureOutputTexts("12", {"-3.5", "abc", "70000", "0"}, 1, &settings);
   EXPECT_EQ(settings.output_value[1], 2.5);
-  EXPECT_EQ(Sweep(settings.sweep[1]), "-3.500000 10.000000 500 0");  // one zero time is valid
+  EXPECT_EQ(Sweep(settings.sweep[1]), "-3.5 10 500 0");  // one zero time is valid
   EXPECT_EQ(settings.output_value[0], 0.0);
   uint32_t count = 4;
   CaptureReplayCount("0", &count);

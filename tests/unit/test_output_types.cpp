@@ -7,33 +7,17 @@
 #include "output/output_types.h"
 
 TEST(OutputTypes, EncodeKnownCodesAndSaturateInsteadOfWrapping) {
-  const double inf = std::numeric_limits<double>::infinity();
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  const double minus_zero = std::atof("-0");
   struct {
     double value;
     int type, code;
-  } cases[] = {{100, 0, 0x7FFF},
-               {-100, 0, 0x8000},
-               {0.1, 0, 0x0021},
-               {-0.1, 0, 0xFFDF},
-               {0, 0, 0},
-               {-0.0, 0, 0},
-               {0.001, 0, 0},
-               {-0.001, 0, 0xFFFF},
-               {10, 1, 0x7FFF},
-               {-10, 1, 0x8000},
-               {20, 2, 32767},
-               {10, 2, 16384},
-               {4, 2, 6553},
-               {0, 3, 0},
-               {5, 4, 0},
-               {5, -1, 0},
-               {100.5, 0, 0x7FFF},
-               {-100.5, 0, 0x8000},
-               {1e300, 1, 0x7FFF},
-               {-inf, 1, 0x8000},
-               {-1e9, 2, 0x8000},
-               {std::nan(""), 0, 0},
-               {std::atof("-0"), 0, 0}};
+  } cases[] = {{100, 0, 0x7FFF},   {-100, 0, 0x8000},   {0.1, 0, 0x0021},   {-0.1, 0, 0xFFDF},
+               {0, 0, 0},          {-0.0, 0, 0},        {0.001, 0, 0},      {-0.001, 0, 0xFFFF},
+               {10, 1, 0x7FFF},    {-10, 1, 0x8000},    {20, 2, 32767},     {10, 2, 16384},
+               {4, 2, 6553},       {0, 3, 0},           {5, 4, 0},          {5, -1, 0},
+               {100.5, 0, 0x7FFF}, {-100.5, 0, 0x8000}, {1e300, 1, 0x7FFF}, {-inf, 1, 0x8000},
+               {-1e9, 2, 0x8000},  {nan, 0, 0},         {minus_zero, 0, 0}};
   for (const auto& c : cases)
     EXPECT_EQ(EncodeOutputValue(c.value, c.type), c.code) << c.value << " type " << c.type;
 }

@@ -10,7 +10,8 @@
 TEST(DpiScaling, WindowSizeAndFontsTruncatedTowardZeroInFontSteps) {
   struct {
     int dpi, width, height, normal, medium, large;
-  } sizes[] = {{96, 460, 660, 12, 24, 48},
+  } sizes[] = {{72, 345, 495, 12, 24, 48},
+               {96, 460, 660, 12, 24, 48},
                {120, 575, 825, 14, 28, 56},
                {144, 690, 990, 18, 36, 72},
                {160, 766, 1100, 20, 40, 80}};
@@ -30,8 +31,6 @@ TEST(DpiScaling, WindowSizeAndFontsTruncatedTowardZeroInFontSteps) {
     int dpi, step;
   } steps[] = {{72, 96}, {111, 96}, {112, 112}, {127, 112}, {128, 128}, {159, 144}, {240, 160}};
   for (const auto& c : steps) EXPECT_EQ(DpiStep(c.dpi), c.step) << c.dpi;
-  EXPECT_EQ(FontHeightsForDpi(72).normal, 12);
-  EXPECT_EQ(FontHeightsForDpi(130).normal, 16);
   // An unknown screen DPI is taken as 96.
   EXPECT_EQ((std::vector<int>{UsableDpi(0), UsableDpi(-5), UsableDpi(120)}),
             (std::vector<int>{96, 96, 120}));
