@@ -8,7 +8,7 @@ function(rv_delay_loaded out)
   foreach(dll ${ARGN})
     if(MSVC)
       list(APPEND items ${dll} delayimp "-DELAYLOAD:${dll}.dll")
-    elseif(MINGW)
+    elseif(MINGW AND CMAKE_DLLTOOL AND CMAKE_NM)
       set(delay_library ${CMAKE_BINARY_DIR}/delayload/lib${dll}_delay.a)
       if(NOT EXISTS ${delay_library})
         # The delay-import library offers what the ordinary one does.
