@@ -38,7 +38,7 @@ struct FakeBehaviour {
   // Clock read by 0x41, replaced by 0x40: year-2000, month, day, h, m, s.
   Bytes clock = {24, 3, 5, 14, 7, 9};
   // Checked first: return true to answer with *answer (empty: no answer).
-  std::function<bool(const Frame& request, Bytes* answer)> custom;
+  std::function<bool(const Frame& request, Bytes* answer)> custom = nullptr;
 };
 
 class FakeInstrument {

@@ -109,38 +109,35 @@ TEST_F(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
 }
 
 // The wire is read while the message is still up: a disconnect, when one is
-// due, goes out before the message.
+// due, goes out before the message. A serial port that is not there fails at
+// once; a name in lower case is no COM name to this program, so nothing is
+// opened and the connect command waits its 2 s in vain.
 TEST_F(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswered) {
   const char kNoLink[] = "接続できませんでした。";
   const char kNoInfo[] = "計測器情報の取得に失敗しました。";
   const char kNoDevice[] = "計測器が接続されていません。";
   struct Case {
     const char* name;
-    bool silent;
-    uint8_t device_code, version_status, serial_status;
+    FakeBehaviour behaviour;
     const char* message;
-    std::vector<uint8_t> wire;  // empty only for a serial port that is not there
+    std::vector<uint8_t> wire;
     uint64_t min_ms, max_ms = kWaitTimeoutMs;
+    const char* com_port = nullptr;  // null: over TCP to the fake
   };
   const Case cases[] = {
-      {"missing serial port", false, 2, 0, 0, kNoLink, {}, 0, 1500},
-      {"silent peer", true, 2, 0, 0, kNoLink, {kConnect}, 2000},
-      {"device code 1", false, 1, 0, 0, kNoDevice, {kConnect, 0x42, kDisconnect}, 0},
-      {"version status 1", false, 2, 1, 0, kNoInfo, {kConnect, 0x42, kDisconnect}, 0},
-      {"serial status 3", false, 2, 0, 3, kNoInfo, {kConnect, 0x42, 0x43, kDisconnect}, 0},
+      {"missing serial port", {}, kNoLink, {}, 0, 1500, "COM199"},
+      {"lower-case port name", {}, kNoLink, {}, 2000, kWaitTimeoutMs, "com199"},
+      {"silent peer", {.silent = true}, kNoLink, {kConnect}, 2000},
+      {"device code 1", {.device_code = 1}, kNoDevice, {kConnect, 0x42, kDisconnect}, 0},
+      {"version status 1", {.version_status = 1}, kNoInfo, {kConnect, 0x42, kDisconnect}, 0},
+      {"serial status 3", {.serial_status = 3}, kNoInfo, {kConnect, 0x42, 0x43, kDisconnect}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const bool serial = c.wire.empty();
     FakeInstrument fake;
     ProgramRun run;
-    FakeBehaviour behaviour;
-    behaviour.silent = c.silent;
-    behaviour.device_code = c.device_code;
-    behaviour.version_status = c.version_status;
-    behaviour.serial_status = c.serial_status;
-    ASSERT_TRUE(serial ? Started(run, SerialConfig("COM199"))
-                       : StartedWithFake(run, fake, behaviour));
+    ASSERT_TRUE(c.com_port != nullptr ? Started(run, SerialConfig(c.com_port))
+                                      : StartedWithFake(run, fake, c.behaviour));
     const uint64_t start = NowMs();
     run.Click(400);
     ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, nullptr)) << "no message box";
@@ -149,7 +146,7 @@ TEST_F(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswere
     EXPECT_EQ(fake.Commands(), c.wire);
     EXPECT_TRUE(MessageShown(run, "接続失敗", c.message));
     EXPECT_TRUE(WaitUntil([&] { return !fake.PeerConnected(); })) << "the socket stayed open";
-    ExpectWindow(run, serial ? "USB" : "Wi-Fi", "");
+    ExpectWindow(run, c.com_port != nullptr ? "USB" : "Wi-Fi", "");
   }
 }
 
