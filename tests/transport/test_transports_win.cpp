@@ -167,7 +167,7 @@ TEST(Transports, RepeatedOpenLeavesNoThreadAndNoHandleBehind) {
 }
 
 TEST(SerialTransport, ReaderEndsWhenTheDeviceDisappears) {
-  ASSERT_EQ(0, OpenSerial(Env("RV_GONE_COM").c_str()));
+  ASSERT_EQ(0, OpenSerial(Env("RV_UNPLUGGED_COM").c_str()));
   const uint8_t connect[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
   ASSERT_GT(WriteSerial(connect, 6), 0);
   EXPECT_EQ(6u, kSerial.DrainUntil(6, 3000).size());
