@@ -179,31 +179,6 @@ TEST_F(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
   ExpectWindow(run, "Wi-Fi", kIdentity);
 }
 
-// A wrong peer answers the connect with the head of a very long frame and keeps
-// talking through the whole wait; what it leaves in the parser must not cost
-// the next, proper instrument its first answer.
-TEST_F(Connect, AWrongPeersHalfFrameDoesNotSpoilTheNextConnect) {
-  FakeBehaviour wrong;
-  wrong.custom = [](const Frame& request, Bytes* answer) {
-    if (request.command == kConnect) *answer = {0x55, kConnect, 0x00, 0xFF, 0xFF};
-    return true;
-  };
-  ASSERT_TRUE(StartedWithFake(run, fake, wrong));
-  run.Click(400);
-  ASSERT_TRUE(WaitUntil([&] {
-    fake.SendRaw(Bytes(8, 0x00));
-    Sleep(50);
-    return !run.Dialogs().empty();
-  })) << "no message box";
-  ASSERT_TRUE(MessageShown(run, "接続失敗", "接続できませんでした。"));
-
-  fake.Change([](FakeBehaviour& b) { b.custom = nullptr; });
-  fake.Clear();
-  ASSERT_TRUE(Connected(run)) << "the second connect failed";
-  EXPECT_EQ(FirstCommands(fake), kIdentification);
-  EXPECT_TRUE(run.NoDialogWithin(300));
-}
-
 // At log-off the system asks, then ends the session and the process, without
 // WM_DESTROY: the instrument is told and the typed entries are kept.
 TEST_F(Connect, SessionEndDisconnectsAndSavesBeforeTheProcessIsKilled) {
