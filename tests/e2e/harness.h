@@ -2,6 +2,7 @@
 // this separate process as a user would; harness_fake.h plays the instrument.
 #pragma once
 // clang-format off
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 // clang-format on
@@ -16,8 +17,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "tests/e2e/harness_fake.h"
 
 namespace e2e {
 

@@ -1,8 +1,10 @@
 // The about box, the connection settings dialog with its port list, the clock
 // dialog against a scripted instrument, and commands posted to the window.
+// clang-format off
+#include <winsock2.h>
 #include <windows.h>
-// After windows.h, which it needs.
 #include <setupapi.h>
+// clang-format on
 
 #include <cstdio>
 #include <string>
