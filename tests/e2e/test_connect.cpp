@@ -118,7 +118,7 @@ TEST_F(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
   ASSERT_TRUE(Disconnected(run));
   ExpectWindow(run, "USB", "");
 
-  // The runner's second simulator closes its pty after five frames.
+  // The session's second simulator closes its pty after five frames.
   ASSERT_TRUE(Started(run, SerialConfig(kVanishingComPort)));
   ASSERT_TRUE(Connected(run));
   ExpectLinkLoss(run, "USB");
