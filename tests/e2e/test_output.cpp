@@ -97,7 +97,8 @@ TEST_F(OutputPages, EachPageSendsTypeCodesTimesAndCountOrShowsTheEntryMessage) {
   EXPECT_EQ(Outcome(444, 0xC5), "");
 }
 
-TEST_F(OutputPages, RealtimeSendsOncePerChangeAndAtMostOncePerTick) {
+TEST_F(OutputPages,
+       RealtimeSendsOncePerChangeAndTickUntilATypeSwitchOrOffAndEachTypeKeepsItsEntries) {
   ConnectToFake();
   run.SetText(501, "12.00");
   run.Press(600, true);
@@ -129,14 +130,12 @@ TEST_F(OutputPages, RealtimeSendsOncePerChangeAndAtMostOncePerTick) {
   ASSERT_FALSE(sets.empty());
   EXPECT_LE(sets.size(), (NowMs() - start) / 100 + 1) << "more than one command per tick";
   EXPECT_EQ(sets.back(), "00 21 27") << "the last position (25.9) was not sent";
-}
 
-TEST_F(OutputPages, TypeSwitchKeepsEachTypesEntriesAndStopsRealtimeAsOffDoes) {
-  ConnectToFake();
+  // A type switch keeps each type's entries, and stops real-time output as Off does.
+  fake.Clear();
   const std::pair<int, const char*> typed[] = {
       {501, "12.34"}, {502, "-50"}, {504, "250"}, {505, "x"}};  // x: the stored 500 stays
   for (const auto& [id, text] : typed) run.SetText(id, text);
-  run.Press(600, true);
   ASSERT_TRUE(fake.WaitFor(kSetOutput, 1000));
 
   const std::pair<int, const char*> type1[] = {
