@@ -24,15 +24,19 @@ rm -rf "$sim_session_dir"
 sim_session_dir=$dir
 
 # The simulators, each on a loopback port and a pty: for the end-to-end tests
-# an instrument and one whose pty vanishes after five frames, as an unplugged
-# adapter; for the transport tests a loopback plug, one whose pty vanishes
-# after its first answer, and one that never reads.
+# an instrument and one whose pty vanishes after five frames; for the
+# transport tests a loopback plug, one whose pty vanishes after its first
+# answer, and one that never reads. A pty vanishes as an unplugged adapter's
+# would, once in a simulator's life.
+declare -A unplugs_after=([gone]=5 [unplugged]=1)
+start_unplugging() {
+  sim_start "$1" --drop-after "${unplugs_after[$1]}"
+}
 start_simulators() {
-  SIM=$1
   sim_start sim && sim_map_com "$sim_pty" RV_E2E_SIM_COM &&
-    sim_start gone --drop-after 5 && sim_map_com "$gone_pty" RV_E2E_GONE_COM &&
+    start_unplugging gone && sim_map_com "$gone_pty" RV_E2E_GONE_COM &&
     sim_start echo --echo && sim_map_com "$echo_pty" RV_ECHO_COM &&
-    sim_start unplugged --drop-after 1 && sim_map_com "$unplugged_pty" RV_UNPLUGGED_COM &&
+    start_unplugging unplugged && sim_map_com "$unplugged_pty" RV_UNPLUGGED_COM &&
     sim_start stalled --stall && sim_map_com "$stalled_pty" RV_STALLED_COM || return 1
   echo "export RV_E2E_SIM_COM=$RV_E2E_SIM_COM RV_E2E_GONE_COM=$RV_E2E_GONE_COM" \
     "RV_ECHO_COM=$RV_ECHO_COM RV_ECHO_TCP_PORT=$echo_port RV_UNPLUGGED_COM=$RV_UNPLUGGED_COM" \
@@ -41,6 +45,8 @@ start_simulators() {
 
 case "$1" in
   start)
+    # A session still running here (a fixture started again) ends first.
+    [ ! -f "$dir/state" ] || "$0" stop "$dir"
     mkdir -p "$dir/work"
     [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
     # A server left by an earlier run may have started without this display.
@@ -56,9 +62,11 @@ case "$1" in
     # Ready once the prefix answers a program of its own.
     timeout 60 "$root/scripts/wine-run.sh" cmd.exe /c exit </dev/null >>"$dir/wine.log" 2>&1
     status=0
-    [ ! -x "${3:-}" ] || start_simulators "$3" || status=1
+    SIM=${3:-}
+    [ ! -x "$SIM" ] || start_simulators || status=1
     {
-      echo "xvfb_pid=$xvfb_pid holder_pid=$holder_pid feeder_pid=$feeder_pid"
+      printf 'xvfb_pid=%q holder_pid=%q feeder_pid=%q SIM=%q\n' "$xvfb_pid" "$holder_pid" \
+        "$feeder_pid" "$SIM"
       echo "sim_session_pids=(${sim_session_pids[*]:-}) sim_session_links=()"
       for link in "${sim_session_links[@]}"; do printf 'sim_session_links+=(%q)\n' "$link"; done
     } >"$dir/state"
@@ -66,6 +74,13 @@ case "$1" in
     ;;
   run)
     . "$dir/env"
+    . "$dir/state"
+    # A case run again (ctest --repeat) gets a new one of a vanished pty, at its COM port.
+    for name in "${!unplugs_after[@]}"; do
+      if [ -x "$SIM" ] && [ ! -e "$dir/$name-pty" ] && start_unplugging "$name"; then
+        echo "sim_session_pids+=(${sim_session_pids[-1]})" >>"$dir/state"
+      fi
+    done
     timeout 800 "$root/scripts/wine-run.sh" "${@:3}" && exit 0
     status=$?
     echo "--- simulator logs (last lines)"
