@@ -2,6 +2,7 @@
 // this separate process as a user would; harness_fake.h plays the instrument.
 #pragma once
 // clang-format off
+#include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
 // clang-format on
@@ -16,8 +17,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "tests/e2e/harness_fake.h"
 
 namespace e2e {
 
@@ -59,7 +58,7 @@ inline std::wstring WindowsPath(const std::string& unix_or_windows_path) {
   return path;
 }
 
-// ---- What the runner script prepared (environment; "" when unset) ----
+// ---- What the Wine session prepared (environment; "" when unset) ----
 inline std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
@@ -113,10 +112,6 @@ inline std::string WindowText(HWND window) {  // UTF-8
   return Narrow(text);
 }
 
-inline bool SetUtf8Text(HWND window, const std::string& utf8) {
-  return Query(window, WM_SETTEXT, 0, LPARAM(Widen(utf8).c_str())) == TRUE;
-}
-
 // The main window or a dialog, and its controls. Clicks are posted as
 // WM_COMMAND(id, code), so a click that opens a message box or dialog never
 // waits for it.
@@ -125,7 +120,9 @@ struct Window {
   HWND Control(int id) const { return GetDlgItem(window, id); }
   std::string Text() const { return WindowText(window); }
   std::string Text(int id) const { return WindowText(Control(id)); }
-  bool SetText(int id, const std::string& utf8) const { return SetUtf8Text(Control(id), utf8); }
+  bool SetText(int id, const std::string& utf8) const {
+    return Query(Control(id), WM_SETTEXT, 0, LPARAM(Widen(utf8).c_str())) == TRUE;
+  }
   bool Enabled(int id) const { return IsWindowEnabled(Control(id)) != 0; }
   bool Visible(int id) const { return (GetWindowLongW(Control(id), GWL_STYLE) & WS_VISIBLE) != 0; }
   int Checked(int id) const { return static_cast<int>(Query(Control(id), BM_GETCHECK)); }  // BST_*

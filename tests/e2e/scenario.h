@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/e2e/harness.h"
+#include "tests/e2e/harness_fake.h"
 
 namespace e2e {
 

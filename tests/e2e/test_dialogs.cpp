@@ -1,8 +1,10 @@
 // The about box, the connection settings dialog with its port list, the clock
 // dialog against a scripted instrument, and commands posted to the window.
+// clang-format off
+#include <winsock2.h>
 #include <windows.h>
-// After windows.h, which it needs.
 #include <setupapi.h>
+// clang-format on
 
 #include <cstdio>
 #include <string>
@@ -91,12 +93,11 @@ void UseConnectionDialog(const ProgramRun& run, int button,
   ASSERT_TRUE(run.Sync());
 }
 
-class AboutBox : public Scenario {};
-class ConnectionDialog : public Scenario {};
+class Dialogs : public Scenario {};
 
 }  // namespace
 
-TEST_F(AboutBox, ShowsVersionAndClosesEveryWay) {
+TEST_F(Dialogs, AboutBoxClosesEveryWayAndConnectionDialogRowsFollowTheMethodAndOnlyOkWrites) {
   ASSERT_TRUE(Started(run, SerialConfig("COM1")));
   const std::pair<const char*, std::function<void(const Dialog&)>> ways[] = {
       {"OK button", [](const Dialog& d) { d.Click(470); }},
@@ -112,10 +113,7 @@ TEST_F(AboutBox, ShowsVersionAndClosesEveryWay) {
     close(about);
     EXPECT_TRUE(about.WaitGone()) << way << " left the box open";
   }
-}
 
-TEST_F(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
-  ASSERT_TRUE(Started(run, SerialConfig("COM1")));
   const std::string before = run.Config();
   // Only the low word of a command names it: the dialog opens whatever the high word holds.
   UseConnectionDialog(
@@ -140,7 +138,8 @@ TEST_F(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   EXPECT_EQ(run.Config(), before);
   EXPECT_EQ(run.Status(0), "USB接続(未接続)");
 
-  // OK with the other method and an empty port field.
+  // OK with the other method and an empty port field, which the next start
+  // reads as the default port.
   UseConnectionDialog(run, 410, [&](const Dialog& d) {
     tcp(d);
     ASSERT_TRUE(d.SetText(500, ""));
@@ -156,29 +155,18 @@ TEST_F(ConnectionDialog, RowsFollowTheMethodAndOnlyOkWrites) {
   ASSERT_TRUE(run.Sync());
   EXPECT_TRUE(run.NoDialogWithin(300)) << "the clock dialog opened while disconnected";
   EXPECT_TRUE(run.Enabled(400));
-
-  // The next start puts the default port back.
-  run.Menu(100);
-  ASSERT_TRUE(ExitsWithZero(run));
-  ProgramRun again;
-  ASSERT_TRUE(again.StartIn(run.dir));
-  EXPECT_EQ(IniValues(again.Config(), {"IF/port"}), Strings{"10101"});
-  EXPECT_EQ(again.Status(0), "Wi-Fi接続(未接続)");
 }
 
-TEST_F(ConnectionDialog, PortListShowsPresentPortsAndTakesTheMatch) {
+// The stored port is not present: the first listed one is selected at once,
+// and the file changes only with OK.
+TEST_F(Dialogs, PortListShowsThePresentPorts) {
   SerialPorts ports({L"COM3", L"COM7"});
   if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
-  ASSERT_TRUE(Started(run, SerialConfig("COM7")));
-  UseConnectionDialog(run, 411, [](const Dialog& d) {
-    EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{"COM3", "COM7"}));
-    EXPECT_EQ(d.ComboSelection(311), 1);
-  });
-
-  // A stored port that is not present gives way to the first listed one at
-  // once; the file changes only with OK.
   ASSERT_TRUE(Started(run, SerialConfig("COM5")));
-  auto first = [](const Dialog& d) { EXPECT_EQ(d.ComboSelection(311), 0); };
+  auto first = [](const Dialog& d) {
+    EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{"COM3", "COM7"}));
+    EXPECT_EQ(d.ComboSelection(311), 0);
+  };
   UseConnectionDialog(run, 411, first);
   EXPECT_EQ(IniValues(run.Config(), {"IF/com"}), Strings{"COM5"});
   UseConnectionDialog(run, 410, first);
@@ -189,8 +177,7 @@ class ClockDialog : public Scenario {
  protected:
   Dialog dialog;
 
-  void OpenConnected(const FakeBehaviour& behaviour = {}) {
-    ConnectToFake(behaviour);
+  void Open() {
     run.Click(403);
     ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &dialog, "時計設定"));
   }
@@ -218,8 +205,9 @@ class ClockDialog : public Scenario {
   }
 };
 
-TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
-  OpenConnected();
+TEST_F(ClockDialog, GetShowsTheInstrumentTimeSetSendsThePcTimeAndNoAnswerShowsNoTime) {
+  ConnectToFake();
+  Open();
   EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), kClockText);
   ExpectStandardCommandsIgnored(run, dialog);
 
@@ -244,24 +232,21 @@ TEST_F(ClockDialog, GetShowsTheInstrumentTimeAndSetSendsThePcTime) {
                 "計測器に現在時刻(%4d/%d/%d %d:%02d:%02d)を設定しました。", t[0] + 2000, t[1], t[2],
                 t[3], t[4], t[5]);
   EXPECT_EQ(message, expected);
-
   dialog.Click(430);
   EXPECT_TRUE(dialog.WaitGone());
-}
 
-// Neither an unanswered exchange nor a lost link is shown as a time read or set.
-TEST_F(ClockDialog, WithoutAnAnswerNoTimeIsShownAsTheInstruments) {
-  FakeBehaviour behaviour;
-  behaviour.custom = [](const Frame& request, Bytes*) {
-    return request.command == kGetClock || request.command == kSetClock;  // no answer at all
-  };
-  OpenConnected(behaviour);
-  EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);  // before any time was read
+  // Neither an unanswered exchange nor a lost link is shown as a time read
+  // or set, though one was read before.
+  Open();
+  fake.Change([](FakeBehaviour& b) {
+    b.custom = [](const Frame& request, Bytes*) {
+      return request.command == kGetClock || request.command == kSetClock;  // no answer at all
+    };
+  });
+  fake.Clear();
+  EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);
   EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
   EXPECT_EQ(fake.Count(kSetClock), 1);
-
-  fake.Change([](FakeBehaviour& b) { b.custom = nullptr; });
-  EXPECT_EQ(ClickAndRead(431, "本体時刻取得"), kClockText);
 
   // The link is lost while the dialog stays open: nothing more is sent.
   fake.Change([](FakeBehaviour& b) { b.silent = true; });

@@ -60,13 +60,11 @@ TEST_F(OutputPages, EachPageSendsTypeCodesTimesAndCountOrShowsTheEntryMessage) {
   };
   const Row rows[] = {
       {0, 0, {{501, "50"}}, "00 40 00", 500},
-      {0, 0, {{501, ""}}, "00 00 00", 0},
       {0, 1, {{501, "-10"}}, "01 80 00", -100},
       {0, 2, {{501, "20.5"}}, "出力値は0～20mAの範囲で入力してください。"},
       {1, 0, {}, "00 80 00 7F FF 01 F4 01 F4"},  // the defaults
       {1, 2, {{502, "4"}, {503, "20"}, {504, "100"}, {505, "0"}}, "02 19 99 7F FF 00 64 00 00"},
       {1, 0, {{502, "abc"}, {504, "60001"}, {505, "7"}}, "T1は0～60000の範囲で入力してください。"},
-      {1, 0, {{502, "-5"}, {504, "3"}, {505, ""}}, "00 F9 9A 7F FF 00 03 00 00"},
       {2, 0, {{300, "2"}, {506, "10"}}, "02 00 0A"},
       {2, 0, {{506, "0"}}, "繰り返し回数は1～65535の範囲で入力してください。"},
   };
@@ -99,7 +97,8 @@ TEST_F(OutputPages, EachPageSendsTypeCodesTimesAndCountOrShowsTheEntryMessage) {
   EXPECT_EQ(Outcome(444, 0xC5), "");
 }
 
-TEST_F(OutputPages, RealtimeSendsOncePerChangeAndAtMostOncePerTick) {
+TEST_F(OutputPages,
+       RealtimeSendsOncePerChangeAndTickUntilATypeSwitchOrOffAndEachTypeKeepsItsEntries) {
   ConnectToFake();
   run.SetText(501, "12.00");
   run.Press(600, true);
@@ -131,14 +130,12 @@ TEST_F(OutputPages, RealtimeSendsOncePerChangeAndAtMostOncePerTick) {
   ASSERT_FALSE(sets.empty());
   EXPECT_LE(sets.size(), (NowMs() - start) / 100 + 1) << "more than one command per tick";
   EXPECT_EQ(sets.back(), "00 21 27") << "the last position (25.9) was not sent";
-}
 
-TEST_F(OutputPages, TypeSwitchKeepsEachTypesEntriesAndStopsRealtimeAsOffDoes) {
-  ConnectToFake();
+  // A type switch keeps each type's entries, and stops real-time output as Off does.
+  fake.Clear();
   const std::pair<int, const char*> typed[] = {
       {501, "12.34"}, {502, "-50"}, {504, "250"}, {505, "x"}};  // x: the stored 500 stays
   for (const auto& [id, text] : typed) run.SetText(id, text);
-  run.Press(600, true);
   ASSERT_TRUE(fake.WaitFor(kSetOutput, 1000));
 
   const std::pair<int, const char*> type1[] = {

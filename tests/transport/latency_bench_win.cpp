@@ -10,7 +10,8 @@
 #include <vector>
 
 // clang-format off
-#include "tests/transport/transport_env_win.h"
+#include <winsock2.h>
+#include <windows.h>
 #include "link/tcp_transport_win.h"
 // clang-format on
 #include "link/instrument_commands.h"
@@ -24,20 +25,16 @@ int main(int argc, char** argv) {
         stderr, "usage: transport_latency (tcp PORT | serial COMn) [COUNT] [--nodelay] [--live]\n");
     return 2;
   }
-  int count = argc > 3 && argv[3][0] != '-' ? std::atoi(argv[3]) : 500;
+  const int count = argc > 3 && argv[3][0] != '-' ? std::atoi(argv[3]) : 500;
   bool live = false;
   for (int i = 3; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--nodelay") == 0) tcp_no_delay = true;
-    if (std::strcmp(argv[i], "--live") == 0) live = true;
+    tcp_no_delay |= std::strcmp(argv[i], "--nodelay") == 0;
+    live |= std::strcmp(argv[i], "--live") == 0;
   }
-  ResetLink();
-  bool tcp = std::strcmp(argv[1], "tcp") == 0;
-  if (tcp) {
-    UseTcp(std::atoi(argv[2]));
-  } else {
-    UseSerial(argv[2]);
-  }
-  if (OpenChosenLink(tcp) != 0 || IdentifyInstrument() != 0) {
+  const bool tcp = std::strcmp(argv[1], "tcp") == 0;
+  const int opened =
+      tcp ? OpenTcpLink(INADDR_LOOPBACK, std::atoi(argv[2])) : OpenSerialLink(argv[2]);
+  if (opened != 0 || IdentifyInstrument() != 0) {
     std::fprintf(stderr, "could not connect\n");
     CloseTransport();
     return 1;
@@ -50,10 +47,8 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&before);
     if (live) SendFrame(CMD_GET_OUTPUT, 0, nullptr);
     // Alternate a reply-bearing command with an acknowledged one.
-    int result = i % 2 ? SendCommandAndWait(CMD_GET_CLOCK, 0, nullptr)
-                       : SendCommandAndWait(CMD_STOP_REPLAY, 0, nullptr);
+    timeouts += SendCommandAndWait(i % 2 ? CMD_GET_CLOCK : CMD_STOP_REPLAY, 0, nullptr) != 0;
     QueryPerformanceCounter(&after);
-    if (result != 0) ++timeouts;
     ms.push_back(1000.0 * (after.QuadPart - before.QuadPart) / frequency.QuadPart);
   }
   Disconnect();

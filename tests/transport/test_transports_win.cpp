@@ -1,0 +1,244 @@
+// The Win32 transports under Wine, against the simulators of the run's Wine
+// session (tests/wine-session.sh: a loopback plug on TCP and a pty, a pty that
+// vanishes after its first answer, one that is never read) and loopback
+// sockets of our own.
+#include <gtest/gtest.h>
+// clang-format off
+#include <winsock2.h>
+#include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/serial_transport_win.h"
+#include "link/tcp_transport_win.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
+  for (const DWORD start = GetTickCount(); !condition(); Sleep(5)) {
+    if (GetTickCount() - start > static_cast<DWORD>(timeout_ms)) return false;
+  }
+  return true;
+}
+
+// Bytes without a repeating stretch, so that a lost or doubled piece shows.
+Bytes Pattern(size_t count, uint32_t state) {
+  Bytes bytes(count);
+  for (uint8_t& b : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    b = static_cast<uint8_t>(state);
+  }
+  return bytes;
+}
+
+int CountOwnThreads() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    count += entry.th32OwnerProcessID == GetCurrentProcessId();
+  }
+  CloseHandle(snapshot);
+  return count;
+}
+
+DWORD CountOwnHandles() {
+  DWORD count = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &count);
+  return count;
+}
+
+DWORD ThreadExitCode(HANDLE thread, int timeout_ms) {  // STILL_ACTIVE when it runs on
+  DWORD code = STILL_ACTIVE;
+  WaitUntil([&] { return GetExitCodeThread(thread, &code) && code != STILL_ACTIVE; }, timeout_ms);
+  return code;
+}
+
+sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<u_short>(port));
+  return address;
+}
+
+// A socket listening on 127.0.0.1 at a port the system picked.
+SOCKET Listen(int backlog, int* port) {
+  static WSADATA data;
+  static const int started = WSAStartup(MAKEWORD(2, 2), &data);  // once, for the whole run
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = Loopback(0);
+  int size = sizeof address;
+  if (started != 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      listen(listener, backlog) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    ADD_FAILURE() << "no loopback listener";
+  }
+  *port = ntohs(address.sin_port);
+  return listener;
+}
+
+// Either transport, opened to the loopback plug.
+struct Transport {
+  const char* name;
+  std::function<int()> open;
+  int (*write)(const uint8_t*, int);
+  int (*drain)(uint8_t*);
+  void (*close)();
+  std::function<ReaderThread*()> reader;
+
+  Bytes DrainUntil(size_t wanted, int timeout_ms) const {
+    Bytes received;
+    uint8_t chunk[kRingCapacity];
+    WaitUntil(
+        [&] {
+          received.insert(received.end(), chunk, chunk + drain(chunk));
+          return received.size() >= wanted;
+        },
+        timeout_ms);
+    return received;
+  }
+};
+
+const Transport kSerial = {"serial",    [] { return OpenSerial(Env("RV_ECHO_COM").c_str()); },
+                           WriteSerial, DrainSerial,
+                           CloseSerial, [] { return &serial_transport->reader; }};
+const Transport kTcp = {
+    "tcp",    [] { return OpenTcp(INADDR_LOOPBACK, std::atoi(Env("RV_ECHO_TCP_PORT").c_str())); },
+    WriteTcp, DrainTcp,
+    CloseTcp, [] { return &tcp_transport->reader; }};
+
+// 3000 bytes pass the ring (1023) and the chunk its reader holds while the
+// ring is full (1024): the rest waits in the port or the socket.
+TEST(Transports, EchoedBurstLosesNothingAndCloseJoinsTheReaderAndDropsUnreadBytes) {
+  for (const Transport& t : {kSerial, kTcp}) {
+    SCOPED_TRACE(t.name);
+    ASSERT_EQ(0, t.open());
+    const Bytes burst = Pattern(3000, 7);
+    ASSERT_GT(t.write(burst.data(), static_cast<int>(burst.size())), 0);
+    Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
+    EXPECT_EQ(burst, t.DrainUntil(burst.size(), 5000));
+
+    const Bytes unread = Pattern(100, 3);
+    t.write(unread.data(), 100);
+    ASSERT_TRUE(WaitUntil([&] { return RingUnread(&t.reader()->ring) == 100; }, 3000));
+    // The reader has ended before the port or socket is released.
+    HANDLE reader = nullptr;
+    DuplicateHandle(GetCurrentProcess(), t.reader()->thread, GetCurrentProcess(), &reader,
+                    SYNCHRONIZE, FALSE, 0);
+    t.close();
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 0));
+    CloseHandle(reader);
+    ASSERT_EQ(0, t.open());
+    EXPECT_EQ(0u, t.DrainUntil(1, 50).size());
+    t.close();
+  }
+}
+
+TEST(Transports, RepeatedOpenLeavesNoThreadAndNoHandleBehind) {
+  for (const Transport& t : {kSerial, kTcp}) {
+    SCOPED_TRACE(t.name);
+    ASSERT_EQ(0, t.open());  // first use may set up lasting runtime state
+    t.close();
+    const int threads = CountOwnThreads();
+    const DWORD handles = CountOwnHandles();
+    for (int round = 0; round < 200; ++round) {
+      ASSERT_EQ(0, t.open()) << "round " << round;
+      t.close();
+    }
+    EXPECT_EQ(threads, CountOwnThreads());
+    EXPECT_EQ(handles, CountOwnHandles());
+  }
+}
+
+TEST(SerialTransport, ReaderEndsWhenTheDeviceDisappears) {
+  ASSERT_EQ(0, OpenSerial(Env("RV_UNPLUGGED_COM").c_str()));
+  const uint8_t connect[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
+  ASSERT_GT(WriteSerial(connect, 6), 0);
+  EXPECT_EQ(6u, kSerial.DrainUntil(6, 3000).size());
+  EXPECT_EQ(1u, ThreadExitCode(serial_transport->reader.thread, 3000));
+  EXPECT_EQ(0, WriteSerial(connect, 6));
+  CloseSerial();
+}
+
+TEST(SerialTransport, AStalledPortNeverHoldsTheCaller) {
+  ASSERT_EQ(0, OpenSerial(Env("RV_STALLED_COM").c_str()));
+  // Nothing is read at the far end, so the pty fills and then the queue.
+  const Bytes frame = Pattern(64, 1);
+  int accepted = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const DWORD start = GetTickCount();
+    const int written = WriteSerial(frame.data(), static_cast<int>(frame.size()));
+    EXPECT_LT(GetTickCount() - start, 100u) << "write " << i;
+    if (written == 0) break;
+    ++accepted;
+  }
+  EXPECT_LT(accepted, 2000) << "the queue never filled";
+  const DWORD start = GetTickCount();
+  CloseSerial();
+  EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+// A backlog of 0 holds one finished handshake; further SYNs are dropped
+// unanswered, which is what a silent host looks like, on loopback. Either
+// failed open leaves its record for the caller's close.
+TEST(TcpTransport, ARefusedConnectFailsAtOnceAndAnUnansweredOneAfterThreeSeconds) {
+  int full_port = 0;
+  int refused_port = 0;
+  SOCKET full = Listen(0, &full_port);
+  SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  const sockaddr_in address = Loopback(full_port);
+  ASSERT_EQ(0, connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address));
+  closesocket(Listen(1, &refused_port));        // nobody listens there any more
+  EXPECT_EQ(0u, kTcp.DrainUntil(1, 0).size());  // no transport at all
+  const struct {
+    int port;
+    DWORD min_ms, max_ms;
+  } cases[] = {{refused_port, 0, 1000}, {full_port, 2900, 4000}};
+  for (const auto& c : cases) {
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(-1, OpenTcp(INADDR_LOOPBACK, c.port));
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, c.min_ms);
+    EXPECT_LT(elapsed, c.max_ms);
+    ASSERT_NE(nullptr, tcp_transport);
+    EXPECT_EQ(0u, kTcp.DrainUntil(1, 0).size());
+    CloseTcp();
+  }
+  closesocket(filler);
+  closesocket(full);
+}
+
+// An orderly close ends the reader, once the bytes before it are read,
+// instead of leaving it spinning on recv.
+TEST(TcpTransport, PeerCloseEndsTheReaderAfterItsLastBytes) {
+  int port = 0;
+  SOCKET listener = Listen(1, &port);
+  ASSERT_EQ(0, OpenTcp(INADDR_LOOPBACK, port));
+  SOCKET peer = accept(listener, nullptr, nullptr);
+  const Bytes last = Pattern(3000, 11);
+  ASSERT_EQ(3000, send(peer, reinterpret_cast<const char*>(last.data()), 3000, 0));
+  closesocket(peer);
+  Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
+  EXPECT_EQ(last, kTcp.DrainUntil(last.size(), 5000));
+  EXPECT_EQ(2u, ThreadExitCode(tcp_transport->reader.thread, 1000));
+  CloseTcp();
+  closesocket(listener);
+}
+
+}  // namespace
