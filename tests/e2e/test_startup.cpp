@@ -41,12 +41,15 @@ TEST_F(Startup, FirstStartWritesEveryDefaultAndMenuExitRewritesRealsWithSixDecim
   EXPECT_EQ(Lines(run.Config()), saved);
 }
 
-// With output type 1 configured, so that its labels show, and values that
-// cannot be used, which load as their defaults and are rewritten at once.
+// With output type 1 configured, so that its labels show, its value behind
+// a section longer than one read, blanks and capitals in keys, and values
+// that cannot be used, which load as their defaults and are rewritten at once.
 TEST_F(Startup, FirstWindowIsDisconnectedTabsSwitchPagesAndUnusableValuesLoadAsDefaults) {
   ASSERT_TRUE(Started(run,
                       "[IF]\r\ntype=2\r\ncom=COM1\r\nip=2130706433\r\nport=75637\r\n"
-                      "[OUTPUT]\r\ntype=1\r\nrepch=5\r\nrepchk=0\r\nrepnum=0\r\n"));
+                      "[OUTPUT]\r\n Type = 1\r\nrepch=5\r\nrepchk=0\r\nrepnum=0\r\n"
+                      "[OUTPUT_CONF1]\r\nnote=" +
+                          std::string(5000, 'x') + "\r\nvalue=2.5\r\n"));
   // ip is usable, kept.
   EXPECT_EQ(
       IniValues(run.Config(), {"IF/type", "IF/port", "IF/ip", "OUTPUT/repch", "OUTPUT/repnum"}),
@@ -67,7 +70,7 @@ TEST_F(Startup, FirstWindowIsDisconnectedTabsSwitchPagesAndUnusableValuesLoadAsD
   const std::pair<int, const char*> labels[] = {{210, "V"},      {211, "-10V"},  {212, "0V"},
                                                 {213, "10V"},    {214, "+1.0V"}, {218, "-1.0V"},
                                                 {222, "+0.1V"},  {226, "-0.1V"}, {230, "+0.01V"},
-                                                {234, "-0.01V"}, {501, "0.000"}};
+                                                {234, "-0.01V"}, {501, "2.500"}};
   for (const auto& [id, text] : labels) {
     EXPECT_TRUE(std::ranges::count(run.Texts(id), text) > 0) << id << " " << text;
   }
