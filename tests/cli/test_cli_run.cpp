@@ -3,6 +3,8 @@
 // transport, and the link's clock moves only while it waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <regex>
 #include <sstream>
@@ -10,7 +12,6 @@
 #include "cli/cli_platform.h"
 #include "cli/cli_run.h"
 #include "sim/sim_command_line.h"
-#include "tests/cli/cli_harness.h"
 #include "tests/unit/fake_link.h"
 
 namespace {
@@ -74,14 +75,12 @@ std::string Timeless(const std::string& text) {
                             std::regex(R"((^|\n)\d+\.\d{6} )"), "$1T ");
 }
 
-// Words of args that start with @ name files of TempDir; a leading ! leaves
-// out the test's link.
+// A leading ! leaves out the test's link.
 Result Cli(const std::string& args, const std::string& input = "") {
   std::vector<std::string> words = Words(args[0] == '!' ? args.substr(1) : "-c tcp://h " + args);
   words.insert(words.begin(), "rv-sola62-cli");
   std::vector<const char*> argv;
-  for (std::string& w : words)
-    argv.push_back((w = w[0] == '@' ? TempDir() + "/" + &w[1] : w).c_str());
+  for (const std::string& w : words) argv.push_back(w.c_str());
   fake_link = FakeLink{};
   fake_link.on_write = [](const Bytes& frame) { AnswerFrom(&model, frame); };
   opens = 0;
@@ -119,8 +118,11 @@ class CliRun : public testing::Test {
 }  // namespace
 
 TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
-  WriteFile("bad.txt", "set 1 --type v\n# fine\nsweep --type v --from 0 --to 1 --t1 0s --t2 0ms\n");
-  WriteFile("failing.txt", "set 1 --type v\nreplay --stop\nset 2 --type v\n");
+  // Files of the working folder.
+  std::ofstream("bad.txt")
+      << "set 1 --type v\n# fine\nsweep --type v --from 0 --to 1 --t1 0s --t2 0ms\n";
+  std::ofstream("failing.txt") << "set 1 --type v\nreplay --stop\nset 2 --type v\n";
+  std::remove("records.csv");
   const std::string identity = "device code 2\nfirmware 1.05\nserial RS620042\n";
   const std::string text = "TIME  0.000 V  type 1  normal\n", csv = "TIME,0.000,V,1,normal\n";
   const std::string json =
@@ -154,8 +156,8 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"--json get", "ID,C2,BYE", json},
       {"monitor --count 3 --interval 10", "ID,C2,C2,C2,BYE", text + text + text},
       // --output appends, with the header only in a new file (read below).
-      {"monitor --count 2 --interval 10 --csv --output @records.csv", "ID,C2,C2,BYE", ""},
-      {"monitor --count 2 --interval 10 --csv --output @records.csv", "ID,C2,C2,BYE", ""},
+      {"monitor --count 2 --interval 10 --csv --output records.csv", "ID,C2,C2,BYE", ""},
+      {"monitor --count 2 --interval 10 --csv --output records.csv", "ID,C2,C2,BYE", ""},
       {"sweep --type ma --from 4 --to 20 --t1 1s --t2 0ms", "ID,C6 02 19 99 7F FF 00 64 00 00,BYE",
        "sweep 4.000 mA to 20.000 mA, t1 1000 ms, t2 0 ms (type 2)\n"},
       {"replay --channel AI3 --count 10", "ID,C4 02 00 0A,BYE", "replay AI3 10 times\n"},
@@ -175,7 +177,7 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
        2, refused},
       {"set 5", "", "", 2, "--type is required (see --help)"},
       {"get --json", "", "", 2, "The following argument was not expected: --json (see --help)"},
-      {"run @bad.txt", "", "", 2,
+      {"run bad.txt", "", "", 2,
        "line 3: --t1 and --t2 are both 0: at least one of them must be longer"},
       {"!identify", "", "", 2,
        "no link: give -c/--connect LINK or set RV_SOLA62_CONNECT (see --help)"},
@@ -193,7 +195,7 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"set 1 --type v", "ID,C1 01 0C CD,BYE", "", 1,
        "the instrument answered the set output command (0xC1) with status 4", "--status 0xC1=4"},
       // A failing line stops a script with its own code.
-      {"run @failing.txt", "ID,C1 01 0C CD,C5,BYE", "set 1.000 V (type 1)\n", 1,
+      {"run failing.txt", "ID,C1 01 0C CD,C5,BYE", "set 1.000 V (type 1)\n", 1,
        "line 2: the instrument answered the stop replay command (0xC5) with status 4",
        "--status 0xC5=4"},
       // The connect command's 2 s, then the bare close.
@@ -209,7 +211,9 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
     EXPECT_EQ(r.sent, Frames(c.frames));
     EXPECT_EQ(opens, c.code == 2 ? 0 : 1);
   }
-  EXPECT_EQ(Timeless(ReadFile(TempDir() + "/records.csv")), header + csv + csv + csv + csv);
+  std::ostringstream records;
+  records << std::ifstream("records.csv").rdbuf();
+  EXPECT_EQ(Timeless(records.str()), header + csv + csv + csv + csv);
 }
 
 TEST_F(CliRun, ScriptFromStdinRunsOnOneConnection) {
@@ -220,7 +224,7 @@ TEST_F(CliRun, ScriptFromStdinRunsOnOneConnection) {
   }
   const Result r = Cli("run -", script + "\nsleep 20\n");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Lines(r.out), 1000);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1000);
   EXPECT_EQ(opens, 1);
   EXPECT_EQ(r.sent, Frames(frames + ",BYE"));
 }
