@@ -6,7 +6,6 @@
 #include "cli/command_line.h"
 #include "cli/link_address.h"
 #include "cli/records.h"
-#include "cli/script.h"
 #include "cli/time_texts.h"
 
 TEST(CliLink, Forms) {
@@ -41,7 +40,6 @@ TEST(CliInput, RefusedWithTheirMessages) {
     std::vector<std::string> words;
     const char* message;
   } cases[] = {
-      {{"set", "-100.5", "--type", "0"}, "-100.5 is outside -100 to 100 mV (type 0)"},
       {{"set", "x", "--type", "2"}, "x is not a number"},
       {{"set", "1e3", "--type", "v"}, "1e3 is not a number"},
       {{"set", "", "--type", "v"}, "'' is not a number"},
@@ -109,15 +107,6 @@ TEST(CliTexts, ClockAndTimestamps) {
   EXPECT_EQ(TimestampText(local, 42, 9 * 3600), "2024-03-05T14:07:09.042+09:00");
   EXPECT_EQ(TimestampText(local, 999, -(3 * 3600 + 30 * 60)), "2024-03-05T14:07:09.999-03:30");
   EXPECT_EQ(TimestampText(local, 0, 0), "2024-03-05T14:07:09.000+00:00");
-}
-
-TEST(CliTexts, ScriptLines) {
-  std::vector<std::pair<int, std::vector<std::string>>> lines;
-  for (const ScriptLine& line :
-       SplitScript("# a comment\r\n\nset 4 --type ma # why\r\n\t sleep\t10 \n  \noff"))
-    lines.emplace_back(line.number, line.words);
-  EXPECT_EQ(lines, (decltype(lines){
-                       {3, {"set", "4", "--type", "ma"}}, {4, {"sleep", "10"}}, {6, {"off"}}}));
 }
 
 TEST(CliRecords, UnknownTypeAndModeAndTheInstrumentsBytes) {
