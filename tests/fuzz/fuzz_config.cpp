@@ -12,22 +12,21 @@
 
 namespace {
 
+void Expect(bool condition) {
+  if (!condition) std::abort();
+}
+
 void CheckUsable() {
   const ConnectionSettings& c = connection_settings;
   const size_t name = strnlen(c.com_port, sizeof c.com_port);
-  if (c.connection_type < 0 || c.connection_type > 1 || name == 0 || name == sizeof c.com_port ||
-      c.ip_address == 0 || c.tcp_port < 1 || c.tcp_port > 65535) {
-    std::abort();
-  }
+  Expect(c.connection_type >= 0 && c.connection_type <= 1 && name > 0 && name < sizeof c.com_port &&
+         c.ip_address != 0 && c.tcp_port >= 1 && c.tcp_port <= 65535);
   const OutputSettings& o = output_settings;
-  if (o.output_type < 0 || o.output_type > 3 || o.replay_channel < 0 || o.replay_channel > 4 ||
-      o.replay_count == 0) {
-    std::abort();
-  }
+  Expect(o.output_type >= 0 && o.output_type <= 3 && o.replay_channel >= 0 &&
+         o.replay_channel <= 4 && o.replay_count != 0);
   // Reals are taken as read, but never as infinity or not-a-number.
   for (int n = 0; n < 4; ++n)
-    for (double r : {o.output_value[n], o.sweep[n].a, o.sweep[n].b})
-      if (!(r - r == 0.0)) std::abort();
+    for (double r : {o.output_value[n], o.sweep[n].a, o.sweep[n].b}) Expect(r - r == 0.0);
 }
 
 // Loads from the defaults; what the program then holds, as it saves it (a
@@ -75,6 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string first = LoadAndSave(&file);
   file.SaveAll();  // into the file it read
   MemoryProfile again = MemoryProfile::Parse(file.Text());
-  if (LoadAndSave(&again) != first) std::abort();
+  Expect(LoadAndSave(&again) == first);
   return 0;
 }
