@@ -110,7 +110,10 @@ std::vector<Bytes> Frames(const std::string& list) {
 
 class CliRun : public testing::Test {
  protected:
-  void SetUp() override { Start(""); }
+  void SetUp() override {
+    unsetenv("RV_SOLA62_CONNECT");  // each case names its link
+    Start("");
+  }
   void TearDown() override { UseDefaultLinkPlatform(); }
 };
 
@@ -227,7 +230,6 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
 TEST_F(CliRun, LinkFromTheEnvironmentAndHelp) {
   setenv("RV_SOLA62_CONNECT", "tcp://h", 1);
   EXPECT_EQ(Cli("!identify").code, 0);
-  unsetenv("RV_SOLA62_CONNECT");
   const Result help = Cli("!sweep --help");
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--t1"), std::string::npos);
