@@ -57,9 +57,10 @@ struct MemoryProfile {
       if (!line.empty() && line[0] == '[') {
         section = trim(line.substr(1, line.find(']') - 1));
         in_section = true;
-      } else if (in_section && equals != line.npos &&
-                 !profile.Find(section, trim(line.substr(0, equals)))) {
-        profile.Set(section, trim(line.substr(0, equals)), trim(line.substr(equals + 1)));
+      } else if (in_section && equals != line.npos) {
+        // Find reads the first of repeated keys, as the system does.
+        profile.entries.push_back(
+            {section, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
       }
     }
     return profile;
