@@ -168,14 +168,7 @@ TEST_F(Link, TimeOutIsStrictlyAfter2000MsEvenAcrossAClockWrapAndLeavesThePending
   EXPECT_EQ(instrument_identity.firmware_version, 105);
 }
 
-TEST_F(Link, LostLinkSendsNothing) {
-  link_state.link_lost = true;
-  EXPECT_EQ(SendCommandAndWait(CMD_SET_OUTPUT, 0, nullptr), 0);
-  EXPECT_TRUE(fake_link.writes.empty());
-  EXPECT_EQ(link_state.pending[CMD_SET_OUTPUT], 0);
-}
-
-TEST_F(Link, LinkIsLostOnThePollAfterTenSilentSecondsAndReportedOnce) {
+TEST_F(Link, LinkIsLostOnThePollAfterTenSilentSecondsReportedOnceAndThenSendsNothing) {
   StartLinkWatch();
   fake_link.now_ms += 9000;
   Queue(BuildFrame(0xAA, CMD_GET_OUTPUT, 0, {}));  // a good frame restarts the count
@@ -187,6 +180,10 @@ TEST_F(Link, LinkIsLostOnThePollAfterTenSilentSecondsAndReportedOnce) {
   EXPECT_TRUE(link_state.link_lost);
   fake_link.now_ms += kLinkLostMs + 1;
   EXPECT_EQ(PollLink(), 0);
+  // A lost link sends nothing, and no command waits for it.
+  EXPECT_EQ(SendCommandAndWait(CMD_SET_OUTPUT, 0, nullptr), 0);
+  EXPECT_TRUE(fake_link.writes.empty());
+  EXPECT_EQ(link_state.pending[CMD_SET_OUTPUT], 0);
 }
 
 TEST_F(Link, PollsHeldUpByStalledWritesStillLoseTheLinkAfterAboutTenSeconds) {
