@@ -23,6 +23,8 @@ class Link : public ::testing::Test {
 };
 
 const Bytes kLiveReply = {0x55, 0xC2, 0x00, 0x00, 0x04, 0x00, 0x01, 0x40, 0x00, 0x5D};
+// A version reply with its checksum one bit off.
+const Bytes kDamaged = {0x55, 0x42, 0x00, 0x00, 0x06, 0x02, 0x01, 0x05, 0x00, 0x00, 0x00, 0xA7};
 
 TEST_F(Link, AClosedTransportSendsAndDrainsNothingAndANewOneStartsTheParserAfresh) {
   // A wrong peer leaves the parser deep inside a long frame, still fed...
@@ -56,8 +58,11 @@ TEST_F(Link, PayloadBeyondTheSendBufferIsNotSent) {
   EXPECT_EQ(fake_link.writes[0].size(), static_cast<size_t>(kFrameBufferSize));
 }
 
-TEST_F(Link, LiveValueRepliesShowTheirTextTypeAndModeHoweverTheDrainsCutThem) {
-  Bytes stream = {0x00, 0x13, 0xFE};  // garbage before the first frame
+TEST_F(Link, LiveRepliesShowTextTypeAndModeHoweverCutAndADamagedFrameLeavesNoTrace) {
+  // Garbage and a damaged frame before the replies.
+  Bytes stream = {0x00, 0x13, 0xFE};
+  stream.insert(stream.end(), kDamaged.begin(), kDamaged.end());
+  link_state.pending[CMD_GET_VERSION] = 1;
   for (const Bytes& data :
        {Bytes{0x00, 0x01, 0x40, 0x00}, Bytes{0x02, 0x00, 0x40, 0x00}, Bytes{0x01, 0x02, 0x40, 0x00},
         Bytes{0x00, 0x00, 0xC0, 0x00}, Bytes{0x00, 0x00, 0x80, 0x00}, Bytes{0x00, 0x07, 0x40, 0x00},
@@ -77,22 +82,8 @@ TEST_F(Link, LiveValueRepliesShowTheirTextTypeAndModeHoweverTheDrainsCutThem) {
         << chunk;
   }
   EXPECT_EQ(FindReplyRecord(CMD_GET_OUTPUT)->status, 1);  // still stored
-}
-
-TEST_F(Link, BadChecksumIsDroppedSilently) {
-  link_state.pending[CMD_GET_VERSION] = 1;
-  link_state.last_frame_ms = 7;
-  Bytes bad = BuildFrame(0x55, CMD_GET_VERSION, 0, {2, 1, 5, 0, 0, 0});
-  bad.back() ^= 1;
-  Queue(bad);
-  ParseReceived();
   EXPECT_EQ(link_state.pending[CMD_GET_VERSION], 1);
-  EXPECT_EQ(link_state.last_frame_ms, 7u);
   EXPECT_EQ(FindReplyRecord(CMD_GET_VERSION)->length, 0);
-  EXPECT_EQ(receiver_state.state, WaitStart);
-  Queue(kLiveReply);
-  ParseReceived();
-  EXPECT_EQ(shown.size(), 1u);
 }
 
 TEST_F(Link, HalfFrameIsAbandonedOnThe102ndEmptyPoll) {
@@ -174,6 +165,7 @@ TEST_F(Link, LinkIsLostOnThePollAfterTenSilentSecondsReportedOnceAndThenSendsNot
   Queue(BuildFrame(0xAA, CMD_GET_OUTPUT, 0, {}));  // a good frame restarts the count
   EXPECT_EQ(PollLink(), 0);
   fake_link.now_ms += kLinkLostMs;  // exactly 10 s is not yet more than 10 s
+  Queue(kDamaged);                  // and a damaged frame does not restart it
   EXPECT_EQ(PollLink(), 0);
   fake_link.now_ms += 1;
   EXPECT_EQ(PollLink(), -1);
