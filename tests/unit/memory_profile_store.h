@@ -3,7 +3,6 @@
 // in order and renders the file's text.
 #pragma once
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -57,9 +56,10 @@ struct MemoryProfile {
       if (!line.empty() && line[0] == '[') {
         section = trim(line.substr(1, line.find(']') - 1));
         in_section = true;
-      } else if (in_section && equals != line.npos &&
-                 !profile.Find(section, trim(line.substr(0, equals)))) {
-        profile.Set(section, trim(line.substr(0, equals)), trim(line.substr(equals + 1)));
+      } else if (in_section && equals != line.npos) {
+        // Find reads the first of repeated keys, as the system does.
+        profile.entries.push_back(
+            {section, trim(line.substr(0, equals)), trim(line.substr(equals + 1))});
       }
     }
     return profile;
@@ -78,8 +78,7 @@ struct MemoryProfile {
   ProfileStore Store() {
     auto read = [](void* self, const char* section, const char* key, char* out, size_t size) {
       const Entry* e = static_cast<MemoryProfile*>(self)->Find(section, key);
-      const size_t length = e ? std::min(e->value.size(), size - 1) : 0;
-      if (e) std::memcpy(out, e->value.data(), length);
+      const size_t length = e ? e->value.copy(out, size - 1) : 0;
       out[length] = '\0';
       return length;
     };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,21 +18,20 @@ MemoryProfile Saved() {
   return saved;
 }
 
-TEST(ConfigFile, FirstStartWritesAllKeysWithDefaultsInOrderAndTheirFileLoadsWithoutWrites) {
-  MemoryProfile file;
-  file.Load();
-  EXPECT_EQ(
-      file.Text(),
+TEST(ConfigFile, FirstStartWritesAllKeysWithDefaultsInOrderAndASaveLaysThemOutTheSame) {
+  const std::string text =
       "[IF]\ntype=0\ncom=COM1\nip=3232236545\nport=10101\n"
       "[OUTPUT]\ntype=0\nrepch=0\nrepchk=0\nrepnum=1\n"
       "[OUTPUT_CONF0]\nvalue=0.00\nsweep_a=-100.00\nsweep_b=100.00\nsweep_t1=500\nsweep_t2=500\n"
       "[OUTPUT_CONF1]\nvalue=0.00\nsweep_a=-10.00\nsweep_b=10.00\nsweep_t1=500\nsweep_t2=500\n"
       "[OUTPUT_CONF2]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n"
-      "[OUTPUT_CONF3]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n");
-  EXPECT_EQ(file.writes.size(), 28u);
-  file.writes.clear();
+      "[OUTPUT_CONF3]\nvalue=0.00\nsweep_a=0.00\nsweep_b=20.00\nsweep_t1=500\nsweep_t2=500\n";
+  MemoryProfile file;
   file.Load();
-  EXPECT_EQ(file.writes, Texts{});
+  EXPECT_EQ(file.Text(), text);
+  EXPECT_EQ(file.writes.size(), 28u);
+  // Into an empty file, with reals in six decimals.
+  EXPECT_EQ(Saved().Text(), std::regex_replace(text, std::regex("\\.00\n"), ".000000\n"));
 }
 
 TEST(ConfigFile, EachKeyKeepsAUsableValueAndHasAnUnusableOneRewrittenWithItsDefault) {
@@ -55,6 +55,10 @@ TEST(ConfigFile, EachKeyKeepsAUsableValueAndHasAnUnusableOneRewrittenWithItsDefa
                {"IF", "port", "65536", "10101", true},
                {"IF", "port", "75637", "10101", true},
                {"IF", "port", "-1", "10101", true},
+               {"IF", "port", " 42abc", "42", false},                   // the leading number
+               {"IF", "ip", "-1", "4294967295", false},                 // '-' wraps around
+               {"OUTPUT_CONF0", "sweep_t1", "4294967296", "0", false},  // so does 2^32
+               {"OUTPUT_CONF0", "sweep_t2", "-", "500", true},
                {"OUTPUT", "type", "3", "3", false},
                {"OUTPUT", "type", "-1", "0", true},
                {"OUTPUT", "repch", "4", "4", false},
@@ -65,6 +69,9 @@ TEST(ConfigFile, EachKeyKeepsAUsableValueAndHasAnUnusableOneRewrittenWithItsDefa
                {"OUTPUT", "repnum", "none", "1", true},
                {"OUTPUT_CONF2", "value", "12.5mA", "12.500000", false},
                {"OUTPUT_CONF3", "sweep_a", "-3", "-3.000000", false},
+               // Saved longer where six decimals would change the number.
+               {"OUTPUT_CONF2", "value", "0.1234567", "0.1234567", false},
+               {"OUTPUT_CONF3", "sweep_a", "1e300", "1e+300", false},
                {"OUTPUT_CONF0", "sweep_a", "abc", "0.000000", false},
                {"OUTPUT_CONF0", "sweep_b", "inf", "0.000000", false},
                {"OUTPUT_CONF3", "sweep_t2", "60000", "60000", false},
@@ -86,43 +93,7 @@ TEST(ConfigFile, EachKeyKeepsAUsableValueAndHasAnUnusableOneRewrittenWithItsDefa
   }
 }
 
-TEST(ConfigFile, SavingWritesEachItemInOrderWithSixDecimalsUnlessThatChangesTheNumber) {
-  ResetConnectionSettings();
-  ResetOutputSettings();
-  output_settings.replay_endless = true;
-  output_settings.output_value[1] = 2.5;
-  output_settings.output_value[2] = 0.1234567;
-  output_settings.sweep[3].a = 1e300;
-  Texts expected = {"IF/type=0", "IF/com=COM1", "IF/ip=3232236545", "IF/port=10101",
-                    "OUTPUT/type=0"};
-  auto each_section = [&](const char* key, std::vector<const char*> values) {
-    for (int n = 0; n < 4; ++n)
-      expected.push_back("OUTPUT_CONF" + std::to_string(n) + "/" + key + "=" + values[n]);
-  };
-  each_section("value", {"0.000000", "2.500000", "0.1234567", "0.000000"});
-  each_section("sweep_a", {"-100.000000", "-10.000000", "0.000000", "1e+300"});
-  each_section("sweep_b", {"100.000000", "10.000000", "20.000000", "20.000000"});
-  each_section("sweep_t1", {"500", "500", "500", "500"});
-  each_section("sweep_t2", {"500", "500", "500", "500"});
-  expected.insert(expected.end(), {"OUTPUT/repch=0", "OUTPUT/repchk=1", "OUTPUT/repnum=1"});
-  EXPECT_EQ(Saved().writes, expected);
-}
-
-TEST(ConfigNumbers, LeadingNumbersOfTexts) {
-  struct {
-    const char* text;
-    bool found;
-    uint32_t value;
-  } profile[] = {{" 42abc", true, 42},
-                 {"-1", true, 4294967295u},
-                 {"4294967296", true, 0},
-                 {"x1", false, 0},
-                 {"-", false, 0}};  // 2^32 wraps, with no overflow trap
-  for (const auto& c : profile) {
-    uint32_t value = 99;
-    EXPECT_EQ(ParseProfileInteger(c.text, &value), c.found) << c.text;
-    EXPECT_EQ(value, c.value) << c.text;
-  }
+TEST(ConfigNumbers, LeadingNumbersOfTextsClampedOrNone) {
   struct {
     const char* text;
     int32_t value;
@@ -136,6 +107,34 @@ TEST(ConfigNumbers, LeadingNumbersOfTexts) {
     double value;
   } reals[] = {{"-2.5V", -2.5}, {".5", 0.5}, {"+1e2", 100}, {"1e999", 0}, {"nan", 0}, {"0x10", 0}};
   for (const auto& c : reals) EXPECT_EQ(TextToReal(c.text), c.value) << c.text;
+}
+
+TEST(ConfigFile, ASectionsEntriesGiveAKeyAsTheOneKeyReadWould) {
+  const std::vector<std::string> entries = {"comment without equals",
+                                            "Type = 1 ",
+                                            "type=2",
+                                            "com=\"COM 3\"",
+                                            "ip='12'",
+                                            "port=\"7'",
+                                            "repnum="};
+  const struct {
+    const char* key;
+    bool found;
+    const char* value;
+  } rows[] = {
+      {"type", true, "1"},     // letter case ignored, blanks dropped, the first one wins
+      {"com", true, "COM 3"},  // one pair of quotes removed
+      {"ip", true, "12"},      // single quotes as well
+      {"port", true, "\"7'"},  // quotes that do not pair stay
+      {"repnum", true, ""},    // present but empty
+      {"repch", false, ""},    // missing
+      {"comment without equals", false, ""},
+  };
+  for (const auto& row : rows) {
+    std::string value;
+    EXPECT_EQ(FindSectionValue(entries, row.key, &value), row.found) << row.key;
+    EXPECT_EQ(value, row.value) << row.key;
+  }
 }
 
 }  // namespace

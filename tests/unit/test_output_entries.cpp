@@ -1,9 +1,15 @@
+// Output values: codes, texts and ranges, the checks of the entry boxes, the
+// step arrows and the slider position.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>  // atof: entry fields read "-0" this way
+#include <limits>
 
 #include "output/entry_checks.h"
 #include "output/output_types.h"
+#include "output/slider_position.h"
 #include "output/step_rule.h"
 
 namespace {
@@ -15,6 +21,46 @@ std::string Sweep(const SweepSettings& s) {
 }
 
 }  // namespace
+
+TEST(OutputTypes, EncodeKnownCodesAndSaturateInsteadOfWrapping) {
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+  const double minus_zero = std::atof("-0");
+  struct {
+    double value;
+    int type, code;
+  } cases[] = {{100, 0, 0x7FFF},   {-100, 0, 0x8000},   {0.1, 0, 0x0021},   {-0.1, 0, 0xFFDF},
+               {0, 0, 0},          {-0.0, 0, 0},        {0.001, 0, 0},      {-0.001, 0, 0xFFFF},
+               {10, 1, 0x7FFF},    {-10, 1, 0x8000},    {20, 2, 32767},     {10, 2, 16384},
+               {4, 2, 6553},       {0, 3, 0},           {5, 4, 0},          {5, -1, 0},
+               {100.5, 0, 0x7FFF}, {-100.5, 0, 0x8000}, {1e300, 1, 0x7FFF}, {-inf, 1, 0x8000},
+               {-1e9, 2, 0x8000},  {nan, 0, 0},         {minus_zero, 0, 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(EncodeOutputValue(c.value, c.type), c.code) << c.value << " type " << c.type;
+}
+
+TEST(OutputTypes, DecodeAndRoundTrip) {
+  EXPECT_DOUBLE_EQ(DecodeOutputValue(0, 0x7FFF), 100.0);
+  EXPECT_NEAR(DecodeOutputValue(0, static_cast<int16_t>(0x8000)), -100.0030518, 1e-7);
+  EXPECT_NEAR(DecodeOutputValue(2, 16384), 10.0003052, 1e-7);
+  EXPECT_NEAR(DecodeOutputValue(3, -16384), -10.0003052, 1e-7);
+  EXPECT_EQ(DecodeOutputValue(4, 1000), 0.0);
+  for (unsigned type = 0; type < 4; ++type)
+    for (int code = 0; code <= 32767; ++code)
+      ASSERT_EQ(EncodeOutputValue(DecodeOutputValue(type, static_cast<int16_t>(code)), type), code);
+}
+
+TEST(OutputTypes, NumericTextRangeAndTexts) {
+  for (const char* good : {"", "-", ".", "-.", "12.", ".5", "-0.25", "0123"})
+    EXPECT_TRUE(IsNumericText(good)) << good;
+  for (const char* bad : {"1-2", "1.2.3", "+1", " 1", "1 ", "1e3", "１", "0x1", "--1"})
+    EXPECT_FALSE(IsNumericText(bad)) << bad;
+  EXPECT_FALSE(IsNumericText(nullptr));
+  // The range includes both ends.
+  EXPECT_TRUE(InOutputRange(-100, 0) && InOutputRange(100, 0) && InOutputRange(20, 3));
+  EXPECT_FALSE(InOutputRange(100.001, 0) || InOutputRange(-0.001, 2) || InOutputRange(0, 4));
+  EXPECT_FALSE(InOutputRange(std::nan(""), 1));
+  EXPECT_EQ(ValueToText(1, 9), "-");
+}
 
 TEST(StepRule, BoxTextAfterAStepClick) {
   enum { kCoarse, kMedium, kFine };
@@ -133,4 +179,16 @@ TEST(EntryChecks, CapturesKeepStoredValuesForInvalidTexts) {
   EXPECT_EQ(count, 4u);
   CaptureReplayCount("12.5", &count);
   EXPECT_EQ(count, 12u);
+}
+
+TEST(SliderPosition, TenthsTruncatedAndKeptOnTheSlider) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct {
+    double value;
+    int min, max, position;
+  } cases[] = {{12.39, -100, 100, 123},  {-12.39, -100, 100, -123},  {0.0, 0, 20, 0},
+               {100.0, -100, 100, 1000}, {-100.0, -100, 100, -1000}, {1e300, 0, 20, 200},
+               {-1e300, 0, 20, 0},       {inf, -10, 10, 100},        {std::nan(""), -10, 10, -100}};
+  for (const auto& c : cases)
+    EXPECT_EQ(SliderPosition(c.value, c.min, c.max), c.position) << c.value;
 }
