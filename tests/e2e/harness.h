@@ -7,7 +7,6 @@
 #include <commctrl.h>
 // clang-format on
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>

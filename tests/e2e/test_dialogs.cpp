@@ -87,8 +87,7 @@ void UseConnectionDialog(const ProgramRun& run, int button,
   run.Click(402, code);
   ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &dialog, "接続設定"));
   work(dialog);
-  if (button == IDCANCEL) dialog.CloseBox();
-  if (button != IDCANCEL) dialog.Click(button);
+  button == IDCANCEL ? dialog.CloseBox() : dialog.Click(button);
   ASSERT_TRUE(dialog.WaitGone());
   ASSERT_TRUE(run.Sync());
 }
