@@ -14,8 +14,7 @@
 # that of scripts/wine-run.sh), SIM_SESSION_KEEP=1 keeps DIR (logs, the
 # end-to-end tests' working directories).
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/.." && pwd)
+root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${2:?usage: wine-session.sh start DIR [SIMULATOR] | run DIR EXE [ARGS...] | stop DIR}
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix} WINEDEBUG=${WINEDEBUG:--all}
 . "$root/scripts/sim-session.sh"

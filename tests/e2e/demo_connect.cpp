@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   const std::wstring next_file = WindowsPath(argv[2]);
   ProgramRun run;
   std::string error;
-  if (!run.StartIn(WindowsPath(argv[1]), &error)) {
+  if (!run.Start(WindowsPath(argv[1]), &error)) {
     std::printf("failed: %s\n", error.c_str());
     return 1;
   }

@@ -7,7 +7,6 @@
 #include <commctrl.h>
 // clang-format on
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -24,13 +23,9 @@ namespace e2e {
 constexpr int kStartTimeoutMs = 15000;
 constexpr int kWaitTimeoutMs = 8000;
 
-inline uint64_t NowMs() {
-  return GetTickCount64();
-}
-
 inline bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = kWaitTimeoutMs) {
-  for (const uint64_t end = NowMs() + timeout_ms; !condition(); Sleep(10)) {
-    if (NowMs() >= end) return false;
+  for (const uint64_t end = GetTickCount64() + timeout_ms; !condition(); Sleep(10)) {
+    if (GetTickCount64() >= end) return false;
   }
   return true;
 }
@@ -68,15 +63,38 @@ inline const std::string kSimulatorComPort = Env("RV_E2E_SIM_COM");  // the simu
 // A second simulator's pty, which closes after five frames.
 inline const std::string kVanishingComPort = Env("RV_E2E_GONE_COM");
 
-// ---- config.ini texts ----
-// A complete [IF] section aimed at 127.0.0.1:port (connection type 1).
-inline std::string TcpConfig(int port) {
-  return "[IF]\r\ntype=1\r\ncom=COM1\r\nip=2130706433\r\nport=" + std::to_string(port) + "\r\n";
+// ---- Loopback sockets: tests never listen on or connect to any other address ----
+inline sockaddr_in Loopback(int port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<u_short>(port));
+  return address;
 }
 
-// A complete [IF] section for the serial port (connection type 0).
-inline std::string SerialConfig(const std::string& com_port) {
-  return "[IF]\r\ntype=0\r\ncom=" + com_port + "\r\nip=2130706433\r\nport=10101\r\n";
+// Listening on 127.0.0.1 at a port the system picked; INVALID_SOCKET when that failed.
+inline SOCKET ListenOnLoopback(int backlog, int* port) {
+  WSADATA wsa;
+  WSAStartup(MAKEWORD(2, 2), &wsa);  // counted; Winsock stays up until the process ends
+  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = Loopback(0);
+  int size = sizeof address;
+  if (bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      listen(listener, backlog) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    closesocket(listener);
+    return INVALID_SOCKET;
+  }
+  *port = ntohs(address.sin_port);
+  return listener;
+}
+
+// ---- config.ini texts ----
+// A complete [IF] section for the serial port (connection type 0), or for
+// 127.0.0.1:tcp_port (type 1) when one is given.
+inline std::string LinkConfig(const std::string& com_port, int tcp_port = 0) {
+  return "[IF]\r\ntype=" + std::string(tcp_port != 0 ? "1" : "0") + "\r\ncom=" + com_port +
+         "\r\nip=2130706433\r\nport=" + std::to_string(tcp_port != 0 ? tcp_port : 10101) + "\r\n";
 }
 
 using Strings = std::vector<std::string>;
@@ -156,7 +174,6 @@ struct Window {
 struct Dialog : Window {
   std::string caption;
   std::string text;  // the message box's static 0xFFFF, "" for other dialogs
-  void Dismiss(int button = IDOK) const { Click(button); }
   bool WaitGone() const {
     return WaitUntil([&] { return !IsWindowVisible(window); });
   }
@@ -173,23 +190,8 @@ class ProgramRun : public Window {
   ProgramRun& operator=(const ProgramRun&) = delete;
   ~ProgramRun() { Kill(); }
 
-  // Starts the program in a fresh directory under the run's temp folder, with
-  // config_text as its "config.ini" unless null, and waits for its window.
-  bool Start(const char* config_text, std::string* error = nullptr) {
-    static int counter = 0;
-    std::filesystem::path fresh = WindowsPath(Env("RV_E2E_TEMP"));
-    if (fresh.empty()) fresh = std::filesystem::temp_directory_path();
-    fresh /= "run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    std::error_code failed;
-    if (!std::filesystem::create_directories(fresh, failed)) return false;
-    if (config_text != nullptr) {
-      std::ofstream(fresh / "config.ini", std::ios::binary) << config_text;
-    }
-    return StartIn(fresh.wstring(), error);
-  }
-
-  // Same in an existing directory (to start again where a run left its file).
-  bool StartIn(const std::wstring& directory, std::string* error = nullptr) {
+  // Starts the program in this directory and waits for its window.
+  bool Start(const std::wstring& directory, std::string* error = nullptr) {
     Kill();
     dir = directory;
     std::wstring command_line = L"\"" + kProgramPath + L"\"";
@@ -341,18 +343,12 @@ class ProgramRun : public Window {
   // The shown windows of the program's thread with this class.
   std::vector<HWND> ThreadWindows(const wchar_t* class_name) const {
     std::vector<HWND> windows;
-    EnumThreadWindows(
-        process.dwThreadId,
-        [](HWND found, LPARAM list) {
-          reinterpret_cast<std::vector<HWND>*>(list)->push_back(found);
-          return TRUE;
-        },
-        LPARAM(&windows));
-    std::erase_if(windows, [&](HWND found) {
-      wchar_t name[32] = {};
-      GetClassNameW(found, name, 32);
-      return !IsWindowVisible(found) || lstrcmpW(name, class_name) != 0;
-    });
+    for (HWND found = nullptr; (found = FindWindowExW(nullptr, found, class_name, nullptr));) {
+      if (GetWindowThreadProcessId(found, nullptr) == process.dwThreadId &&
+          IsWindowVisible(found)) {
+        windows.push_back(found);
+      }
+    }
     return windows;
   }
 };

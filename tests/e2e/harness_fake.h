@@ -1,17 +1,20 @@
-// A scripted instrument in the test process, on a loopback TCP listener. It
-// records every frame that arrives and answers like a good instrument unless a
-// test says otherwise. Frames are built by the simulator's own code, so that a
-// fault in the program's codec is not mirrored here.
+// A scripted instrument in the test process, on a loopback TCP listener: the
+// simulator's own model answers, with the simulator's options, unless the
+// test has put answers of its own in its place. It records every frame that
+// arrives. Frames are built by the simulator's code, so that a fault in the
+// program's codec is not mirrored here.
 #pragma once
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "sim/sim_frame.h"
+#include "sim/sim_command_line.h"
 #include "tests/e2e/harness.h"
 
 namespace e2e {
@@ -28,36 +31,13 @@ struct Frame {  // as the program sent it
   Bytes raw;
 };
 
-struct FakeBehaviour {
-  bool silent = false;  // answers nothing at all
-  int delay_ms = 0;     // every answer goes out this late, and the next frame waits for it
-  uint8_t version_status = 0;
-  uint8_t serial_status = 0;
-  uint8_t device_code = 2;
-  // The live report of 0xC2 (mode, type, code high and low byte), set by 0xC1.
-  Bytes live = {0, 0, 0, 0};
-  // Clock read by 0x41, replaced by 0x40: year-2000, month, day, h, m, s.
-  Bytes clock = {24, 3, 5, 14, 7, 9};
-  // Checked first: return true to answer with *answer (empty: no answer).
-  std::function<bool(const Frame& request, Bytes* answer)> custom = nullptr;
-
-  // The answer of a good instrument, shaped by the fields above.
-  Bytes AnswerTo(const Frame& request) {
-    Bytes answer;
-    if (custom && custom(request, &answer)) return answer;
-    if (silent) return {};
-    const uint8_t code = request.command;
-    const Bytes& data = request.data;
-    if (code == 0x10) return BuildFrame(0x55, 0x10, 0, {});
-    if (code == 0x40 && data.size() == 6) clock = data;
-    if (code == 0x41) return BuildFrame(0x55, 0x41, 0, clock);
-    if (code == 0x42) return BuildFrame(0x55, 0x42, version_status, {device_code, 1, 5, 0, 0, 0});
-    if (code == 0x43)
-      return BuildFrame(0x55, 0x43, serial_status, {'E', '2', 'E', '0', '0', '0', '4', '2'});
-    if (code == 0xC1 && data.size() == 3) live = {0, data[0], data[1], data[2]};
-    if (code == 0xC2) return BuildFrame(0x55, 0xC2, 0, live);
-    return BuildFrame(0xAA, code, 0, {});  // an acknowledgement
-  }
+// What answers; a test may change it while the fake runs.
+struct FakeScript {
+  // Its time stands still: it answers at once (--delay would hold answers for
+  // ever), and its clock reads as last set.
+  InstrumentModel model;
+  // Answers in the model's place, by command: the data of a reply, or none at all.
+  std::map<uint8_t, std::optional<Bytes>> answers;
 };
 
 class FakeInstrument {
@@ -71,32 +51,27 @@ class FakeInstrument {
     Drop();
     closesocket(listener_);
     if (thread_.joinable()) thread_.join();
-    if (listener_ != INVALID_SOCKET) WSACleanup();
   }
 
-  // Listens on 127.0.0.1 at a free port; one connection at a time.
-  bool Start(const FakeBehaviour& behaviour = {}) {
-    WSADATA wsa;
-    if (listener_ != INVALID_SOCKET || WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return false;
-    behaviour_ = behaviour;
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // loopback only, never any other
-    int size = sizeof address;
-    if (bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        listen(listener_, 4) != 0 ||
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-      return false;  // the destructor cleans up
+  // Listens on 127.0.0.1 at a free port, one connection at a time, and
+  // answers as the simulator started with these options would. Its clock
+  // reads 2024/3/5 14:07:09.
+  bool Start(std::vector<const char*> options = {}) {
+    options.insert(options.begin(), {"", "--tcp-port", "0", "--clock", "2024-03-05 14:07:09"});
+    SimCommandLine line;
+    std::string error;
+    if (listener_ != INVALID_SOCKET ||
+        !ParseSimCommandLine(static_cast<int>(options.size()), options.data(), &line, &error) ||
+        (listener_ = ListenOnLoopback(4, &port)) == INVALID_SOCKET) {
+      return false;
     }
-    port = ntohs(address.sin_port);
+    InitModel(&script_.model, line.options, line.clock_seconds);
     thread_ = std::thread(&FakeInstrument::Serve, this);
     return true;
   }
 
-  // Changes the behaviour while it runs.
-  void Change(const std::function<void(FakeBehaviour&)>& change) {
-    Locked([&] { change(behaviour_); });
+  void Change(const std::function<void(FakeScript&)>& change) {
+    Locked([&] { change(script_); });
   }
   // What has come so far.
   std::vector<Frame> Frames() {
@@ -142,8 +117,8 @@ class FakeInstrument {
     return f();
   }
 
-  // Records and answers the complete frames at the front of pending; the rest
-  // waits for more bytes. A frame with a wrong checksum gets no answer.
+  // Records the complete frames at the front of pending and returns the
+  // model's answers, or the test's instead; the rest waits for more bytes.
   Bytes TakeFrames(Bytes& pending) {
     Bytes answers;
     while (pending.size() >= 6) {
@@ -156,10 +131,16 @@ class FakeInstrument {
       const Bytes raw(pending.begin(), pending.begin() + size);
       pending.erase(pending.begin(), pending.begin() + size);
       frames_.push_back({raw[1], Bytes(raw.begin() + 5, raw.end() - 1), raw});
-      if (BuildFrame(0xAA, raw[1], raw[2], frames_.back().data) != raw) continue;
-      const Bytes answer = behaviour_.AnswerTo(frames_.back());
-      answers.insert(answers.end(), answer.begin(), answer.end());
+      const auto answer = script_.answers.find(raw[1]);
+      if (answer == script_.answers.end()) {
+        ModelReceive(&script_.model, 0, raw.data(), static_cast<int>(raw.size()));
+        TakeDueAnswers(&script_.model, 0, &answers);
+      } else if (answer->second) {
+        const Bytes reply = BuildFrame(0x55, raw[1], 0, *answer->second);
+        answers.insert(answers.end(), reply.begin(), reply.end());
+      }
     }
+    script_.model.log.clear();  // the simulator's file log
     return answers;
   }
 
@@ -169,17 +150,15 @@ class FakeInstrument {
       Locked([&] {
         client_ = client;
         ++connections_;
+        ForgetLink(&script_.model, 0);  // nothing of one connection reaches the next
       });
-      Bytes pending;  // nothing of one connection reaches the next
+      Bytes pending;
       char buffer[2048];
       for (int got; (got = recv(client, buffer, sizeof buffer, 0)) > 0;) {
         pending.insert(pending.end(), buffer, buffer + got);
         const Bytes answers = Locked([&] { return TakeFrames(pending); });
-        Sleep(answers.empty() ? 0 : Locked([&] { return behaviour_.delay_ms; }));
-        Locked([&] {
-          send(client, reinterpret_cast<const char*>(answers.data()),
-               static_cast<int>(answers.size()), 0);
-        });
+        send(client, reinterpret_cast<const char*>(answers.data()),
+             static_cast<int>(answers.size()), 0);
       }
       Locked([&] {
         closesocket(client);
@@ -189,7 +168,7 @@ class FakeInstrument {
   }
 
   std::mutex lock_;  // all of it; only Serve writes client_
-  FakeBehaviour behaviour_;
+  FakeScript script_;
   std::vector<Frame> frames_;
   int connections_ = 0;
   SOCKET listener_ = INVALID_SOCKET;

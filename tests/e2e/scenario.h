@@ -14,19 +14,27 @@ using ::testing::AssertionFailure;
 using ::testing::AssertionResult;
 using ::testing::AssertionSuccess;
 
-// Starts the program with this config.ini, or with none at all (std::nullopt: its first start).
+// Starts the program in a fresh directory of its own, with this config.ini or
+// with none at all (std::nullopt: its first start).
 inline AssertionResult Started(ProgramRun& run, const std::optional<std::string>& config_text) {
+  static int counter = 0;
+  std::filesystem::path dir = WindowsPath(Env("RV_E2E_TEMP"));
+  if (dir.empty()) dir = std::filesystem::temp_directory_path();
+  dir /= "run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
+  std::error_code failed;
+  if (!std::filesystem::create_directories(dir, failed)) return AssertionFailure() << "no dir";
+  if (config_text) std::ofstream(dir / "config.ini", std::ios::binary) << *config_text;
   std::string error;
-  if (run.Start(config_text ? config_text->c_str() : nullptr, &error)) return AssertionSuccess();
+  if (run.Start(dir.wstring(), &error)) return AssertionSuccess();
   return AssertionFailure() << error;
 }
 
-// A fake instrument on loopback TCP and the program aimed at it.
+// A fake instrument (with these simulator options) on loopback TCP, and the program aimed at it.
 inline AssertionResult StartedWithFake(ProgramRun& run, FakeInstrument& fake,
-                                       const FakeBehaviour& behaviour = {},
+                                       const std::vector<const char*>& options = {},
                                        const std::string& more_config = "") {
-  if (!fake.Start(behaviour)) return AssertionFailure() << "no fake listener";
-  return Started(run, TcpConfig(fake.port) + more_config);
+  if (!fake.Start(options)) return AssertionFailure() << "no fake instrument";
+  return Started(run, LinkConfig("COM1", fake.port) + more_config);
 }
 
 // Presses 接続 (or 切断) and waits until the other one is enabled and the click is handled.
@@ -53,7 +61,7 @@ inline AssertionResult MessageShown(const ProgramRun& run, const std::string& ca
                                     const std::string& text) {
   Dialog box;
   if (!run.WaitForDialog(kWaitTimeoutMs, &box)) return AssertionFailure() << "no message";
-  box.Dismiss();
+  box.Click(IDOK);
   if (!box.WaitGone() || !run.Sync()) return AssertionFailure() << "the message stayed up";
   if (box.caption == caption && box.text == text) return AssertionSuccess();
   return AssertionFailure() << "message [" << box.caption << "] " << box.text;
@@ -88,8 +96,8 @@ class Scenario : public ::testing::Test {
   ProgramRun run;
 
   // The program connected to the fake instrument; what came so far is forgotten.
-  void ConnectToFake(const FakeBehaviour& behaviour = {}, const std::string& more_config = "") {
-    ASSERT_TRUE(StartedWithFake(run, fake, behaviour, more_config));
+  void ConnectToFake() {
+    ASSERT_TRUE(StartedWithFake(run, fake));
     ASSERT_TRUE(Connected(run));
     fake.Clear();
   }

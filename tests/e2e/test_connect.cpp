@@ -18,7 +18,8 @@ constexpr uint8_t kGetOutput = 0xC2;
 // A little more than the 10 s of silence that lose the link, with room for a slow machine.
 constexpr int kLinkLossBoundMs = 40000;
 
-const char kIdentity[] = "F/W Ver 1.05 (S/N:E2E00042)";
+// The simulator's and the fake's.
+const char kIdentity[] = "F/W Ver 1.05 (S/N:RS620042)";
 const std::vector<uint8_t> kIdentification = {kConnect, 0x42, 0x43};
 
 std::vector<uint8_t> FirstCommands(FakeInstrument& fake) {
@@ -60,13 +61,11 @@ TEST_F(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndSessionEndDisconnects
   const std::pair<Bytes, const char*> reports[] = {
       {{2, 0, 0x7F, 0xFF}, "100.00 | mV | Mode: スイープ | Type: ±100[mV]"},
       {{1, 3, 0x40, 0x00}, "10.000 | mA | Mode: 再現 | Type: 0-20[mA](外部電源)"},
-      // Numbers the tables do not name are never looked up.
-      {{200, 9, 0x40, 0x00}, "- |  | Mode: --- | Type: ---"},
       {{0, 2, 0x00, 0x00}, "0.000 | mA | Mode: 通常 | Type: 0-20[mA](内部電源)"},
       {{0, 1, 0x40, 0x00}, "5.000 | V | Mode: 通常 | Type: ±10[V]"},
   };
   for (const auto& [live, shown] : reports) {
-    fake.Change([&](FakeBehaviour& b) { b.live = live; });
+    fake.Change([&](FakeScript& s) { s.answers[kGetOutput] = live; });
     EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == shown; })) << LiveTexts(run);
   }
 
@@ -75,7 +74,7 @@ TEST_F(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndSessionEndDisconnects
   EXPECT_EQ(fake.Count(kDisconnect), 1);
   EXPECT_TRUE(WaitUntil([&] { return !fake.PeerConnected(); })) << "the socket stayed open";
   ExpectWindow(run, "Wi-Fi", "");
-  EXPECT_EQ(LiveTexts(run), reports[4].second);
+  EXPECT_EQ(LiveTexts(run), reports[3].second);
   // No live-value requests while disconnected.
   fake.Clear();
   Sleep(1200);
@@ -86,7 +85,7 @@ TEST_F(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndSessionEndDisconnects
   ASSERT_TRUE(Connected(run)) << "no second connection";
   EXPECT_EQ(FirstCommands(fake), kIdentification);
   for (int id : {202, 203, 204}) ASSERT_TRUE(run.SetText(id, "?"));
-  fake.Change([](FakeBehaviour& b) { b.live = {0, 1, 0xC0, 0x00}; });
+  fake.Change([](FakeScript& s) { s.answers[kGetOutput] = Bytes{0, 1, 0xC0, 0x00}; });
   EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == "-5.000 | ? | ? | ?"; })) << LiveTexts(run);
 
   // At log-off the system asks, then ends the session and the process, without
@@ -109,17 +108,17 @@ TEST_F(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndSessionEndDisconnects
 // The simulators on their ptys; the bytes of the serial line are the transport tests' business.
 TEST_F(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
   if (kSimulatorComPort.empty()) GTEST_SKIP() << "no simulator";
-  ASSERT_TRUE(Started(run, SerialConfig(kSimulatorComPort)));
+  ASSERT_TRUE(Started(run, LinkConfig(kSimulatorComPort)));
   ExpectWindow(run, "USB", "");
   ASSERT_TRUE(Connected(run));
-  ExpectWindow(run, "USB", "F/W Ver 1.05 (S/N:RS620042)");
+  ExpectWindow(run, "USB", kIdentity);
   EXPECT_TRUE(run.Enabled(506));
   EXPECT_TRUE(WaitUntil([&] { return run.Text(201) != "-------"; })) << "no live value";
   ASSERT_TRUE(Disconnected(run));
   ExpectWindow(run, "USB", "");
 
   // The session's second simulator closes its pty after five frames.
-  ASSERT_TRUE(Started(run, SerialConfig(kVanishingComPort)));
+  ASSERT_TRUE(Started(run, LinkConfig(kVanishingComPort)));
   ASSERT_TRUE(Connected(run));
   ExpectLinkLoss(run, "USB");
 }
@@ -134,7 +133,7 @@ TEST_F(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswere
   const char kNoDevice[] = "計測器が接続されていません。";
   struct Case {
     const char* name;
-    FakeBehaviour behaviour;
+    std::vector<const char*> options;  // the fake's
     const char* message;
     std::vector<uint8_t> wire;
     uint64_t min_ms, max_ms = kWaitTimeoutMs;
@@ -143,22 +142,22 @@ TEST_F(Connect, FailuresShowTheirMessageAndDisconnectOnlyAnInstrumentThatAnswere
   const Case cases[] = {
       {"missing serial port", {}, kNoLink, {}, 0, 1500, "COM199"},
       {"lower-case port name", {}, kNoLink, {}, 2000, kWaitTimeoutMs, "com199"},
-      {"silent peer", {.silent = true}, kNoLink, {kConnect}, 2000},
-      {"device code 1", {.device_code = 1}, kNoDevice, {kConnect, 0x42, kDisconnect}, 0},
-      {"version status 1", {.version_status = 1}, kNoInfo, {kConnect, 0x42, kDisconnect}, 0},
-      {"serial status 3", {.serial_status = 3}, kNoInfo, {kConnect, 0x42, 0x43, kDisconnect}, 0},
+      {"silent peer", {"--silent"}, kNoLink, {kConnect}, 2000},
+      {"device code 1", {"--device-code", "1"}, kNoDevice, {kConnect, 0x42, kDisconnect}, 0},
+      {"version status 1", {"--status", "0x42=1"}, kNoInfo, {kConnect, 0x42, kDisconnect}, 0},
+      {"serial status 3", {"--status", "0x43=3"}, kNoInfo, {kConnect, 0x42, 0x43, kDisconnect}, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakeInstrument fake;
     ProgramRun run;
-    ASSERT_TRUE(c.com_port != nullptr ? Started(run, SerialConfig(c.com_port))
-                                      : StartedWithFake(run, fake, c.behaviour));
-    const uint64_t start = NowMs();
+    ASSERT_TRUE(c.com_port != nullptr ? Started(run, LinkConfig(c.com_port))
+                                      : StartedWithFake(run, fake, c.options));
+    const uint64_t start = GetTickCount64();
     run.Click(400);
     ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, nullptr)) << "no message box";
-    EXPECT_GE(NowMs() - start, c.min_ms) << "gave up before the wait was over";
-    EXPECT_LT(NowMs() - start, c.max_ms) << "not at once";
+    EXPECT_GE(GetTickCount64() - start, c.min_ms) << "gave up before the wait was over";
+    EXPECT_LT(GetTickCount64() - start, c.max_ms) << "not at once";
     EXPECT_EQ(fake.Commands(), c.wire);
     EXPECT_TRUE(MessageShown(run, "接続失敗", c.message));
     EXPECT_TRUE(WaitUntil([&] { return !fake.PeerConnected(); })) << "the socket stayed open";
@@ -170,18 +169,18 @@ TEST_F(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
   ConnectToFake();
   ASSERT_TRUE(fake.WaitFor(kGetOutput, 2000));
 
-  fake.Change([](FakeBehaviour& b) { b.silent = true; });
-  const uint64_t silent_since = NowMs();
+  fake.Change([](FakeScript& s) { s.model.options.silent = true; });
+  const uint64_t silent_since = GetTickCount64();
   ExpectLinkLoss(run, "Wi-Fi");
   // Lost only after more than 10 s without a valid frame.
-  EXPECT_GE(NowMs() - silent_since, 9500u);
+  EXPECT_GE(GetTickCount64() - silent_since, 9500u);
   EXPECT_EQ(fake.Count(kDisconnect), 0);
   // Nothing is requested once the link is given up.
   const size_t frames = fake.Frames().size();
   Sleep(1200);
   EXPECT_EQ(fake.Frames().size(), frames);
 
-  fake.Change([](FakeBehaviour& b) { b.silent = false; });
+  fake.Change([](FakeScript& s) { s.model.options.silent = false; });
   fake.Clear();
   ASSERT_TRUE(Connected(run)) << "no connection after the loss";
   EXPECT_EQ(FirstCommands(fake), kIdentification);
@@ -196,7 +195,7 @@ TEST_F(Connect, SilentOrDroppingPeerIsALinkLossAndReconnectWorks) {
 }
 
 // The close box's way out (the menu's is in test_startup.cpp) saves the
-// entries of every type, once the instrument has answered the disconnect.
+// entries of every type, once the disconnect's exchange is over.
 TEST_F(Connect, ClosingWhileConnectedDisconnectsThenSavesTheEntries) {
   ConnectToFake();
   run.SetText(501, "12.5");
@@ -205,16 +204,12 @@ TEST_F(Connect, ClosingWhileConnectedDisconnectsThenSavesTheEntries) {
       {501, "-2.25"}, {502, "-7"}, {505, "700"}, {506, "42"}};
   for (const auto& [id, text] : typed) run.SetText(id, text);
   const std::string before = run.Config();
-  // The acknowledgement of 0x11 comes late, so the save can be seen to wait
-  // for it; the live requests go unanswered so as not to hold it up.
-  fake.Change([](FakeBehaviour& b) {
-    b.delay_ms = 1000;
-    b.custom = [](const Frame& request, Bytes*) { return request.command == kGetOutput; };
-  });
+  // 0x11 goes unanswered, so the save can be seen to wait out its exchange.
+  fake.Change([](FakeScript& s) { s.answers[kDisconnect] = std::nullopt; });
   fake.Clear();
   run.CloseBox();
   ASSERT_TRUE(fake.WaitFor(kDisconnect, kWaitTimeoutMs));
-  EXPECT_EQ(run.Config(), before) << "saved before the disconnect was answered";
+  EXPECT_EQ(run.Config(), before) << "saved before the disconnect's exchange was over";
   ASSERT_TRUE(ExitsWithZero(run));
   EXPECT_FALSE(fake.PeerConnected());
   EXPECT_EQ(fake.Count(kDisconnect), 1);

@@ -24,8 +24,8 @@ const char kClockText[] = "計測器の現在時刻は 2024/3/5 14:07:09 です�
 // What Enter and Esc send when no button has the focus: the standard
 // commands. The two dialogs that ignore them must stay open.
 void ExpectStandardCommandsIgnored(const ProgramRun& run, const Dialog& dialog) {
-  dialog.Dismiss(IDOK);
-  dialog.Dismiss(IDCANCEL);
+  dialog.Click(IDOK);
+  dialog.Click(IDCANCEL);
   EXPECT_TRUE(run.Sync() && IsWindowVisible(dialog.window)) << dialog.caption;
   EXPECT_EQ(run.Dialogs().size(), 1u) << "a message box came up";
 }
@@ -87,8 +87,7 @@ void UseConnectionDialog(const ProgramRun& run, int button,
   run.Click(402, code);
   ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &dialog, "接続設定"));
   work(dialog);
-  if (button == IDCANCEL) dialog.CloseBox();
-  if (button != IDCANCEL) dialog.Click(button);
+  button == IDCANCEL ? dialog.CloseBox() : dialog.Click(button);
   ASSERT_TRUE(dialog.WaitGone());
   ASSERT_TRUE(run.Sync());
 }
@@ -98,7 +97,7 @@ class Dialogs : public Scenario {};
 }  // namespace
 
 TEST_F(Dialogs, AboutBoxClosesEveryWayAndConnectionDialogRowsFollowTheMethodAndOnlyOkWrites) {
-  ASSERT_TRUE(Started(run, SerialConfig("COM1")));
+  ASSERT_TRUE(Started(run, LinkConfig("COM1")));
   const std::pair<const char*, std::function<void(const Dialog&)>> ways[] = {
       {"OK button", [](const Dialog& d) { d.Click(470); }},
       {"Enter", [](const Dialog& d) { d.PressKey(VK_RETURN); }},
@@ -162,7 +161,7 @@ TEST_F(Dialogs, AboutBoxClosesEveryWayAndConnectionDialogRowsFollowTheMethodAndO
 TEST_F(Dialogs, PortListShowsThePresentPorts) {
   SerialPorts ports({L"COM3", L"COM7"});
   if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
-  ASSERT_TRUE(Started(run, SerialConfig("COM5")));
+  ASSERT_TRUE(Started(run, LinkConfig("COM5")));
   auto first = [](const Dialog& d) {
     EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{"COM3", "COM7"}));
     EXPECT_EQ(d.ComboSelection(311), 0);
@@ -199,7 +198,7 @@ class ClockDialog : public Scenario {
               SendMessageW(child, STM_GETICON, 0, 0) != 0;
     }
     EXPECT_EQ(icon, box.caption == "エラー") << box.text;
-    box.Dismiss();
+    box.Click(IDOK);
     EXPECT_TRUE(box.WaitGone());
     return box.text;
   }
@@ -238,22 +237,18 @@ TEST_F(ClockDialog, GetShowsTheInstrumentTimeSetSendsThePcTimeAndNoAnswerShowsNo
   // Neither an unanswered exchange nor a lost link is shown as a time read
   // or set, though one was read before.
   Open();
-  fake.Change([](FakeBehaviour& b) {
-    b.custom = [](const Frame& request, Bytes*) {
-      return request.command == kGetClock || request.command == kSetClock;  // no answer at all
-    };
-  });
+  fake.Change([](FakeScript& s) { s.answers[kGetClock] = s.answers[kSetClock] = std::nullopt; });
   fake.Clear();
   EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);
   EXPECT_EQ(ClickAndRead(432, "エラー"), kNoAnswer);
   EXPECT_EQ(fake.Count(kSetClock), 1);
 
   // The link is lost while the dialog stays open: nothing more is sent.
-  fake.Change([](FakeBehaviour& b) { b.silent = true; });
+  fake.Change([](FakeScript& s) { s.model.options.silent = true; });
   Dialog lost;
   ASSERT_TRUE(run.WaitForDialog(40000, &lost, "エラー"));
   EXPECT_EQ(lost.text, "通信が切断されました。");
-  lost.Dismiss();
+  lost.Click(IDOK);
   ASSERT_TRUE(lost.WaitGone());
   fake.Clear();
   EXPECT_EQ(ClickAndRead(431, "エラー"), kNoAnswer);

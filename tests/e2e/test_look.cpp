@@ -2,6 +2,7 @@
 // body around their texts, the window's own controls its button face, and
 // the slider's whole track is in view and takes clicks.
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "resources/resource_ids.h"
@@ -38,19 +39,14 @@ struct Spot {
 
 // What the spots show once the window has stopped repainting.
 std::vector<COLORREF> SettledPixels(const std::vector<Spot>& spots) {
-  const auto read = [&] {
-    std::vector<COLORREF> pixels;
-    for (const Spot& spot : spots) pixels.push_back(ScreenPixel(spot.control, spot.x, spot.y));
-    return pixels;
-  };
-  std::vector<COLORREF> last = read();
+  std::vector<COLORREF> last, now;
   WaitUntil([&] {
-    Sleep(150);
-    std::vector<COLORREF> now = read();
-    now.swap(last);
+    last = std::exchange(now, {});
+    Sleep(last.empty() ? 0 : 150);
+    for (const Spot& spot : spots) now.push_back(ScreenPixel(spot.control, spot.x, spot.y));
     return now == last;
   });
-  return last;
+  return now;
 }
 
 void ClickOnScreen(POINT point) {

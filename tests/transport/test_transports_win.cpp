@@ -12,26 +12,18 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/serial_transport_win.h"
 #include "link/tcp_transport_win.h"
+#include "tests/e2e/harness.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
-
-bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
-  for (const DWORD start = GetTickCount(); !condition(); Sleep(5)) {
-    if (GetTickCount() - start > static_cast<DWORD>(timeout_ms)) return false;
-  }
-  return true;
-}
+using e2e::Env;
+using e2e::WaitUntil;
 
 // Bytes without a repeating stretch, so that a lost or doubled piece shows.
 Bytes Pattern(size_t count, uint32_t state) {
@@ -45,21 +37,17 @@ Bytes Pattern(size_t count, uint32_t state) {
   return bytes;
 }
 
-int CountOwnThreads() {
+// The threads and the handles this process holds.
+std::pair<int, DWORD> OwnThreadsAndHandles() {
+  std::pair<int, DWORD> count = {0, 0};
+  GetProcessHandleCount(GetCurrentProcess(), &count.second);
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   THREADENTRY32 entry{};
   entry.dwSize = sizeof entry;
-  int count = 0;
   for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-    count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    count.first += entry.th32OwnerProcessID == GetCurrentProcessId();
   }
   CloseHandle(snapshot);
-  return count;
-}
-
-DWORD CountOwnHandles() {
-  DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
   return count;
 }
 
@@ -67,30 +55,6 @@ DWORD ThreadExitCode(HANDLE thread, int timeout_ms) {  // STILL_ACTIVE when it r
   DWORD code = STILL_ACTIVE;
   WaitUntil([&] { return GetExitCodeThread(thread, &code) && code != STILL_ACTIVE; }, timeout_ms);
   return code;
-}
-
-sockaddr_in Loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<u_short>(port));
-  return address;
-}
-
-// A socket listening on 127.0.0.1 at a port the system picked.
-SOCKET Listen(int backlog, int* port) {
-  static WSADATA data;
-  static const int started = WSAStartup(MAKEWORD(2, 2), &data);  // once, for the whole run
-  SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address = Loopback(0);
-  int size = sizeof address;
-  if (started != 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-      listen(listener, backlog) != 0 ||
-      getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    ADD_FAILURE() << "no loopback listener";
-  }
-  *port = ntohs(address.sin_port);
-  return listener;
 }
 
 // Either transport, opened to the loopback plug.
@@ -125,7 +89,7 @@ const Transport kTcp = {
 
 // 3000 bytes pass the ring (1023) and the chunk its reader holds while the
 // ring is full (1024): the rest waits in the port or the socket.
-TEST(Transports, EchoedBurstLosesNothingAndCloseJoinsTheReaderAndDropsUnreadBytes) {
+TEST(Transports, EchoedBurstLosesNothingAndCloseJoinsTheReaderDropsUnreadBytesAndLeavesNothing) {
   for (const Transport& t : {kSerial, kTcp}) {
     SCOPED_TRACE(t.name);
     ASSERT_EQ(0, t.open());
@@ -147,22 +111,15 @@ TEST(Transports, EchoedBurstLosesNothingAndCloseJoinsTheReaderAndDropsUnreadByte
     ASSERT_EQ(0, t.open());
     EXPECT_EQ(0u, t.DrainUntil(1, 50).size());
     t.close();
-  }
-}
 
-TEST(Transports, RepeatedOpenLeavesNoThreadAndNoHandleBehind) {
-  for (const Transport& t : {kSerial, kTcp}) {
-    SCOPED_TRACE(t.name);
-    ASSERT_EQ(0, t.open());  // first use may set up lasting runtime state
-    t.close();
-    const int threads = CountOwnThreads();
-    const DWORD handles = CountOwnHandles();
+    // Once used (first use may set up lasting runtime state), more rounds
+    // leave no thread and no handle behind.
+    const std::pair<int, DWORD> before = OwnThreadsAndHandles();
     for (int round = 0; round < 200; ++round) {
       ASSERT_EQ(0, t.open()) << "round " << round;
       t.close();
     }
-    EXPECT_EQ(threads, CountOwnThreads());
-    EXPECT_EQ(handles, CountOwnHandles());
+    EXPECT_EQ(before, OwnThreadsAndHandles());
   }
 }
 
@@ -200,12 +157,12 @@ TEST(SerialTransport, AStalledPortNeverHoldsTheCaller) {
 TEST(TcpTransport, ARefusedConnectFailsAtOnceAndAnUnansweredOneAfterThreeSeconds) {
   int full_port = 0;
   int refused_port = 0;
-  SOCKET full = Listen(0, &full_port);
+  SOCKET full = e2e::ListenOnLoopback(0, &full_port);
   SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  const sockaddr_in address = Loopback(full_port);
+  const sockaddr_in address = e2e::Loopback(full_port);
   ASSERT_EQ(0, connect(filler, reinterpret_cast<const sockaddr*>(&address), sizeof address));
-  closesocket(Listen(1, &refused_port));        // nobody listens there any more
-  EXPECT_EQ(0u, kTcp.DrainUntil(1, 0).size());  // no transport at all
+  closesocket(e2e::ListenOnLoopback(1, &refused_port));  // nobody listens there any more
+  EXPECT_EQ(0u, kTcp.DrainUntil(1, 0).size());           // no transport at all
   const struct {
     int port;
     DWORD min_ms, max_ms;
@@ -228,7 +185,7 @@ TEST(TcpTransport, ARefusedConnectFailsAtOnceAndAnUnansweredOneAfterThreeSeconds
 // instead of leaving it spinning on recv.
 TEST(TcpTransport, PeerCloseEndsTheReaderAfterItsLastBytes) {
   int port = 0;
-  SOCKET listener = Listen(1, &port);
+  SOCKET listener = e2e::ListenOnLoopback(1, &port);
   ASSERT_EQ(0, OpenTcp(INADDR_LOOPBACK, port));
   SOCKET peer = accept(listener, nullptr, nullptr);
   const Bytes last = Pattern(3000, 11);
