@@ -55,7 +55,7 @@ measure() {
   if [ "$name" = disconnected ]; then
     (cd "$work" && exec wine "$program") >/dev/null 2>&1 &
   else
-    RV_DEMO_HOLD_S=$((settle + seconds + 30)) RV_E2E_PROGRAM="$program" wine "$out/win/tests/e2e/e2e_demo.exe" \
+    RV_DEMO_HOLD_S=$((settle + seconds + 30)) RV_E2E_PROGRAM="$program" wine "$out/win/scripts/tools/e2e_demo.exe" \
       "$work" "$work/done" >"$work/demo.out" 2>&1 &
   fi
   driver_pid=$!

@@ -8,7 +8,7 @@ out=${RV_BUILD_DIR:-$root/build}
 case "$out" in /*) ;; *) out="$root/$out" ;; esac
 count=${1:-500}
 SIM=$out/host/sim/rv-sola62-sim
-bench=$out/win/tests/transport/transport_latency.exe
+bench=$out/win/scripts/tools/transport_latency.exe
 [ -x "$SIM" ] && [ -f "$bench" ] || { echo "build first: $SIM, $bench"; exit 1; }
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null

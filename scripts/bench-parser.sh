@@ -6,4 +6,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${RV_BENCH_DIR:-$root/build/bench}
 cmake -S "$root" -B "$out" -DRV_SANITIZE=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out" --target bench_parser -j "$(nproc)"
-"$out/tests/bench/bench_parser" "$@"
+"$out/scripts/tools/bench_parser" "$@"

@@ -10,7 +10,7 @@ out=${RV_BUILD_DIR:-$root/build}
 case "$out" in /*) ;; *) out="$root/$out" ;; esac
 count=${1:-40}
 program=${RV_BENCH_PROGRAM:-$out/win/rv-sola62.exe}
-bench=$out/win/tests/bench
+bench=$out/win/scripts/tools
 [ -f "$program" ] && [ -f "$bench/startup_probe.exe" ] || { echo "build first: $bench" >&2; exit 1; }
 . "$root/scripts/sim-session.sh"
 own_wine_display

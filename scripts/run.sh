@@ -68,7 +68,7 @@ timeout 30 wineserver -w || true
 
 export RV_E2E_PROGRAM="$out/win/rv-sola62.exe"
 next="$run_dir/next"
-"$root/scripts/wine-run.sh" "$out/win/tests/e2e/e2e_demo.exe" "$work" "$next" \
+"$root/scripts/wine-run.sh" "$out/win/scripts/tools/e2e_demo.exe" "$work" "$next" \
   >"$run_dir/demo.out" 2>&1 &
 demo_pid=$!
 shots=${shots:-$run_dir}

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Test share: non-blank, non-comment lines under tests/ (its notes in .md aside)
-against the product's .cpp/.h outside tests/, from the files git tracks."""
+against the product's .cpp/.h outside tests/, from the files git tracks. The
+tools under scripts/ (the benchmark programs) count on neither side."""
 import re
 import subprocess
 from collections import Counter
@@ -34,14 +35,18 @@ def counted_lines(path):
 
 
 files = subprocess.check_output(['git', 'ls-files'], text=True).split()
-product, tests = 0, Counter()
+product, tools, tests = 0, 0, Counter()
 for f in files:
+    if f.startswith('scripts/'):
+        tools += counted_lines(f) if re.search(r'\.(cpp|h)$', f) else 0
+        continue
     if f.startswith('tests/'):
         if not f.endswith('.md'):
             tests['/'.join(f.split('/')[:2])] += counted_lines(f)
     elif re.search(r'\.(cpp|h)$', f):
         product += counted_lines(f)
 total = sum(tests.values())
-print(f'product {product}, tests {total}, share {total / product:.2f}')
+print(f'product {product}, tests {total}, share {total / product:.2f}'
+      f' (tools under scripts/, on neither side: {tools})')
 for folder, n in sorted(tests.items()):
     print(f'  {folder:24} {n}')
