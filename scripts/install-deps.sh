@@ -6,6 +6,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xauth x11-utils socat fonts-ipafont-gothic imagemagick python3
   libcli11-dev nlohmann-json3-dev libserialport-dev pkg-config libfccp-dev hyperfine
+  libasio-dev libmosquitto-dev mosquitto mosquitto-clients python3-pyvisa python3-pyvisa-py
 )
 missing=()
 for p in "${packages[@]}"; do
