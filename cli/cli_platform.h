@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/link_address.h"
 #include "cli/records.h"
+#include "link/link_address.h"
 
 // Console and process set-up before anything else runs.
 void PrepareProcess();
@@ -17,9 +17,5 @@ bool Interrupted();
 
 // True where LINK names COM ports (Windows), false where it names device paths.
 bool LinksAreComPorts();
-
-// Opens address and installs it as the link's current transport: 0, or -1
-// with the system's reason. The caller ends it with CloseTransport either way.
-int OpenLink(const LinkAddress& address, std::string* reason);
 
 std::vector<SerialPortInfo> ListSerialPorts();

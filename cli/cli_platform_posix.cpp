@@ -10,8 +10,6 @@
 #include <map>
 
 #include "cli/cli_platform.h"
-#include "link/link_exchange.h"
-#include "link/transports_posix.h"
 
 namespace {
 
@@ -46,8 +44,6 @@ std::string TextOr(const char* text) {
 void PrepareProcess() {
   // A peer that closes its socket must give a failed write, not end the process.
   signal(SIGPIPE, SIG_IGN);
-  // Wake as soon as the answer is there instead of sleeping the whole step.
-  link_platform.sleep_ms = WaitForLinkInput;
 }
 
 void WatchForInterrupts() {
@@ -65,11 +61,6 @@ bool Interrupted() {
 
 bool LinksAreComPorts() {
   return false;
-}
-
-int OpenLink(const LinkAddress& address, std::string* reason) {
-  if (address.tcp) return OpenTcpLink(address.host.c_str(), address.port, reason);
-  return OpenSerialLink(address.device.c_str(), reason);
 }
 
 std::vector<SerialPortInfo> ListSerialPorts() {

@@ -110,7 +110,8 @@ Outcome LinkFrom(const GlobalOptions& globals, LinkAddress* address) {
   return {};
 }
 
-Outcome Monitor(const Command& command, const LinkAddress& address, const GlobalOptions& globals) {
+Outcome Monitor(ClientSession* client, const Command& command, const LinkAddress& address,
+                const GlobalOptions& globals) {
   const OutputFormat format = FormatOf(globals, command);
   LineSink sink;
   bool empty = true;
@@ -120,7 +121,7 @@ Outcome Monitor(const Command& command, const LinkAddress& address, const Global
     return Failure(kExitUsage, "--output " + command.monitor.output_path + ": " + reason);
   }
   if (format == OutputFormat::Csv && empty) WriteLine(&sink, kCsvHeader);
-  Outcome o = RunMonitor(command.monitor, address, format, globals.verbose, &sink);
+  Outcome o = RunMonitor(client, command.monitor, address, format, globals.verbose, &sink);
   CloseSink(&sink);
   return o;
 }
@@ -135,18 +136,19 @@ Outcome Pause(uint32_t ms) {
   return {};
 }
 
-Outcome RunStep(const Step& step, const LinkAddress& address, const GlobalOptions& globals) {
+Outcome RunStep(ClientSession* client, const Step& step, const LinkAddress& address,
+                const GlobalOptions& globals) {
   const Command& c = step.command;
   if (c.kind == CommandKind::Sleep) return Pause(c.sleep_ms);
-  if (c.kind == CommandKind::Monitor) return Monitor(c, address, globals);
+  if (c.kind == CommandKind::Monitor) return Monitor(client, c, address, globals);
   LineSink out;
-  return RunLinkCommand(c, FormatOf(globals, c), &out);
+  return RunLinkCommand(client, c, FormatOf(globals, c), &out);
 }
 
-Outcome RunSteps(const std::vector<Step>& steps, const LinkAddress& address,
+Outcome RunSteps(ClientSession* client, const std::vector<Step>& steps, const LinkAddress& address,
                  const GlobalOptions& globals) {
   for (const Step& step : steps) {
-    Outcome o = RunStep(step, address, globals);
+    Outcome o = RunStep(client, step, address, globals);
     // Ctrl+C ends a monitor well, but a script it stops has not run to its end.
     if (o.ok() && step.line > 0 && Interrupted()) o = Failure(kExitInterrupted, "interrupted");
     if (!o.ok()) return AtLine(step.line, o);
@@ -188,11 +190,12 @@ int RunCli(int argc, const char* const* argv) {
   if (!o.ok()) return Report(o, globals.json);
 
   WatchForInterrupts();
-  StartFrameLog(globals.verbose);
-  o = OpenSession(address);
+  ClientSession client;
+  StartClientSession(&client, globals.verbose);
+  o = OpenSession(&client, address);
   if (o.ok()) {
-    o = RunSteps(steps, address, globals);
-    CloseSession();
+    o = RunSteps(&client, steps, address, globals);
+    CloseSession(&client);
   }
   return Report(o, globals.json);
 }

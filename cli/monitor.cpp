@@ -24,22 +24,22 @@ struct MonitorRun {
   long limit;  // 0: none
   long written;
 };
-MonitorRun run;
 
-bool LimitReached() {
+bool LimitReached(const MonitorRun& run) {
   return run.limit > 0 && run.written >= run.limit;
 }
 
-void ShowRecord(const char*, int output_type, int mode) {
-  if (LimitReached()) return;
-  const uint8_t* d = FindReplyRecord(CMD_GET_OUTPUT)->data;
-  const int16_t code = static_cast<int16_t>(static_cast<uint16_t>(d[2] << 8 | d[3]));
-  WriteLine(run.out,
-            RecordLine(MakeLiveRecord(LocalTimestampNow(), code, output_type, mode), run.format));
-  ++run.written;
+// The reports that the last polls brought, up to the limit.
+void WriteRecords(MonitorRun* run, ClientSession* client) {
+  for (const LiveRecord& record : client->live_records) {
+    if (LimitReached(*run)) break;
+    WriteLine(run->out, RecordLine(record, run->format));
+    ++run->written;
+  }
+  client->live_records.clear();
 }
 
-void Event(const char* event) {
+void Event(const MonitorRun& run, const char* event) {
   const std::string time = LocalTimestampNow();
   if (run.format == OutputFormat::Json) {
     WriteLine(run.out, EventLine(time, event, true));
@@ -56,14 +56,15 @@ Clock::time_point NextSlot(Clock::time_point start, Clock::duration period, Cloc
 
 // Tries a new connection about every second until one works (true), or until
 // Ctrl+C or the end of the duration (false).
-bool Reconnect(const LinkAddress& address, Clock::time_point end, bool verbose) {
+bool Reconnect(ClientSession* client, const LinkAddress& address, Clock::time_point end,
+               bool verbose) {
   Clock::time_point attempt = Clock::now() + kRetryPeriod;
   for (;;) {
     while (Clock::now() < attempt) {
       if (Interrupted() || Clock::now() >= end) return false;
       std::this_thread::sleep_for(kPollStep);
     }
-    const Outcome opened = OpenSession(address);
+    const Outcome opened = OpenSession(client, address);
     if (opened.ok()) return true;
     if (verbose) std::fprintf(stderr, "reconnect: %s\n", opened.message.c_str());
     attempt = std::max(attempt + kRetryPeriod, Clock::now());
@@ -72,9 +73,9 @@ bool Reconnect(const LinkAddress& address, Clock::time_point end, bool verbose) 
 
 }  // namespace
 
-Outcome RunMonitor(const MonitorOptions& options, const LinkAddress& address, OutputFormat format,
-                   bool verbose, LineSink* out) {
-  run = {out, format, options.count, 0};
+Outcome RunMonitor(ClientSession* client, const MonitorOptions& options, const LinkAddress& address,
+                   OutputFormat format, bool verbose, LineSink* out) {
+  MonitorRun run = {out, format, options.count, 0};
   const Clock::duration interval = std::chrono::milliseconds(options.interval_ms);
   const Clock::time_point start = Clock::now();
   const Clock::time_point end = options.duration_s > 0
@@ -83,30 +84,31 @@ Outcome RunMonitor(const MonitorOptions& options, const LinkAddress& address, Ou
                                     : Clock::time_point::max();
   Clock::time_point next_sample = start;
 
-  void (*saved)(const char*, int, int) = show_live_report;
-  show_live_report = ShowRecord;
+  client->live_records.clear();
   Outcome result;
-  while (!Interrupted() && !LimitReached() && Clock::now() < end) {
+  while (!Interrupted() && !LimitReached(run) && Clock::now() < end) {
+    LinkSession* session = client->link.get();
     if (Clock::now() >= next_sample) {
       // As the window's live-value timer: no wait for the reply, which the
       // polls below pick up.
-      if (!link_state.link_lost) SendFrame(CMD_GET_OUTPUT, 0, nullptr);
+      if (!session->link_state.link_lost) SendFrame(session, CMD_GET_OUTPUT, 0, nullptr);
       next_sample = NextSlot(start, interval, Clock::now());
     }
     // Ticks skip what a slow moment missed, as the window's timer does.
     std::this_thread::sleep_until(std::min(NextSlot(start, kPollStep, Clock::now()), end));
-    if (PollLink() == 0) continue;
+    const int poll = PollLink(session);
+    WriteRecords(&run, client);
+    if (poll == 0) continue;
 
-    Event("link_lost");
-    DropSession();
+    Event(run, "link_lost");
+    DropSession(client);
     if (!options.reconnect) {
       result = Failure(kExitLinkLost, "the link was lost: no valid frame for more than 10 s");
       break;
     }
-    if (!Reconnect(address, end, verbose)) break;
-    Event("reconnected");
+    if (!Reconnect(client, address, end, verbose)) break;
+    Event(run, "reconnected");
     next_sample = NextSlot(start, interval, Clock::now());
   }
-  show_live_report = saved;
   return result;
 }

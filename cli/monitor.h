@@ -5,10 +5,11 @@
 #pragma once
 #include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "cli/link_address.h"
 #include "cli/records.h"
+#include "cli/session.h"
+#include "link/link_address.h"
 
 // Runs on the open session. Records and, in JSON, the link events go to out;
 // text and CSV events go to stderr.
-Outcome RunMonitor(const MonitorOptions& options, const LinkAddress& address, OutputFormat format,
-                   bool verbose, LineSink* out);
+Outcome RunMonitor(ClientSession* client, const MonitorOptions& options, const LinkAddress& address,
+                   OutputFormat format, bool verbose, LineSink* out);

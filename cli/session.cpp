@@ -6,30 +6,15 @@
 
 #include "cli/cli_platform.h"
 #include "cli/time_texts.h"
+#include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
+#include "link/transports.h"
 #include "output/output_types.h"
-#include "shell/status_text.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr uint8_t kReplyStart = 0x55;
-
-// The last good answer to each command, as the frame observer saw it: the
-// link keeps the status only of the seven commands that fill a record.
-struct Answer {
-  bool seen;
-  uint8_t start;
-  uint8_t status;
-  int length;
-};
-Answer answers[256];
-
-bool verbose_frames = false;
-std::chrono::steady_clock::time_point log_start;
-bool session_open = false;
 
 std::string Hex(const uint8_t* bytes, int count) {
   std::string text;
@@ -41,14 +26,10 @@ std::string Hex(const uint8_t* bytes, int count) {
   return text;
 }
 
-void ObserveFrame(bool outgoing, const uint8_t* frame, int count, bool checksum_good) {
-  if (!outgoing && checksum_good) {
-    const int length = count - 6;
-    answers[frame[1]] = {true, frame[0], frame[2], length};
-  }
-  if (!verbose_frames) return;
+void LogFrame(void* context, bool outgoing, const uint8_t* frame, int count, bool checksum_good) {
+  const ClientSession* client = static_cast<const ClientSession*>(context);
   const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - log_start).count();
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - client->log_start).count();
   std::fprintf(stderr, "%.6f %c %s%s\n", seconds, outgoing ? '>' : '<', Hex(frame, count).c_str(),
                checksum_good ? "" : " (bad checksum)");
 }
@@ -99,28 +80,32 @@ Outcome NoAnswer(uint8_t command) {
   return Failure(kExitNoAnswer, "no answer to " + CommandName(command) + " within 2 s");
 }
 
-// Runs send, which waits for the answer to command: ok when one came with
-// status 0.
-template <typename Send>
-Outcome Exchange(uint8_t command, Send send) {
-  answers[command] = {};
-  const int result = send();
-  if (link_state.link_lost) return Failure(kExitLinkLost, "the link is lost");
+void KeepLiveReport(void* context, int mode, int output_type, int16_t code) {
+  static_cast<ClientSession*>(context)->live_records.push_back(
+      MakeLiveRecord(LocalTimestampNow(), code, output_type, mode));
+}
+
+// The result of a command's exchange: ok when it was answered with status 0.
+Outcome Judge(const LinkSession* session, uint8_t command, int result) {
+  if (session->link_state.link_lost) return Failure(kExitLinkLost, "the link is lost");
+  if (result == 2) return Failure(kExitNoAnswer, "could not send " + CommandName(command));
   if (result != 0) return NoAnswer(command);
-  if (answers[command].status != 0) {
+  const uint8_t status = session->reply_records[command].status;
+  if (status != 0) {
     return Failure(kExitNoAnswer, "the instrument answered " + CommandName(command) +
-                                      " with status " + std::to_string(answers[command].status));
+                                      " with status " + std::to_string(status));
   }
   return {};
 }
 
-Outcome ExchangeBare(uint8_t command) {
-  return Exchange(command, [command] { return SendCommandAndWait(command, 0, nullptr); });
+Outcome ExchangeBare(LinkSession* session, uint8_t command) {
+  return Judge(session, command, SendCommandAndWait(session, command, 0, nullptr));
 }
 
 // A reply that carried its data, as the link's handler of it requires.
-bool FullReply(uint8_t command, int length) {
-  return answers[command].start == kReplyStart && answers[command].length == length;
+bool FullReply(const LinkSession* session, uint8_t command, int length) {
+  const ReplyRecord& record = session->reply_records[command];
+  return record.start_byte == kReplyStart && record.length == length;
 }
 
 Outcome NotInstrument(const std::string& why) {
@@ -129,69 +114,53 @@ Outcome NotInstrument(const std::string& why) {
 
 // Which step of the identification failed; the link's records hold what its
 // rules judged.
-Outcome IdentifyOutcome(int result) {
-  auto refused = [](uint8_t command) {
+Outcome IdentifyOutcome(const LinkSession* session, int result) {
+  const ReplyRecord* records = session->reply_records;
+  auto refused = [records](uint8_t command) {
     return NotInstrument(CommandName(command) + " was answered with status " +
-                         std::to_string(FindReplyRecord(command)->status));
+                         std::to_string(records[command].status));
   };
   switch (result) {
     case 0:
       return {};
     case -2:
-      return answers[CMD_CONNECT].seen ? refused(CMD_CONNECT) : NoAnswer(CMD_CONNECT);
+      return records[CMD_CONNECT].start_byte != 0 ? refused(CMD_CONNECT) : NoAnswer(CMD_CONNECT);
     case -3:
       for (uint8_t command : {CMD_GET_VERSION, CMD_GET_SERIAL}) {
-        if (!answers[command].seen) return NoAnswer(command);
-        if (FindReplyRecord(command)->status != 0) return refused(command);
+        if (records[command].start_byte == 0) return NoAnswer(command);
+        if (records[command].status != 0) return refused(command);
       }
       return NotInstrument("the identification failed");
     default:
-      return NotInstrument("device code " + std::to_string(instrument_identity.device_code) +
+      return NotInstrument("device code " +
+                           std::to_string(session->instrument_identity.device_code) +
                            " (the instrument has 0 or 2)");
   }
 }
 
-// The last live report of a request, caught from the link's display hook.
-struct CaughtReport {
-  bool caught;
-  LiveRecord record;
-};
-CaughtReport caught_report;
-
-void CatchLiveReport(const char*, int output_type, int mode) {
-  const uint8_t* d = FindReplyRecord(CMD_GET_OUTPUT)->data;
-  const int16_t code = static_cast<int16_t>(static_cast<uint16_t>(d[2] << 8 | d[3]));
-  caught_report = {true, MakeLiveRecord(LocalTimestampNow(), code, output_type, mode)};
-}
-
-// The given time instead of the PC's, for SetInstrumentClock.
-ClockFields given_clock;
-void GivenClock(ClockFields* out) {
-  *out = given_clock;
-}
-
-std::string Firmware() {
+std::string Firmware(const InstrumentIdentity& identity) {
   char text[16];
-  std::snprintf(text, sizeof text, "%d.%02d",
-                static_cast<int>(instrument_identity.firmware_version / 100),
-                static_cast<int>(instrument_identity.firmware_version % 100));
+  std::snprintf(text, sizeof text, "%d.%02d", static_cast<int>(identity.firmware_version / 100),
+                static_cast<int>(identity.firmware_version % 100));
   return text;
 }
 
-void PrintIdentity(OutputFormat format, LineSink* out) {
+void PrintIdentity(const LinkSession* session, OutputFormat format, LineSink* out) {
+  const InstrumentIdentity& identity = session->instrument_identity;
   // A serial number that no good reply brought is not the instrument's.
-  const bool has_serial = FullReply(CMD_GET_SERIAL, 8) && answers[CMD_GET_SERIAL].status == 0;
-  const std::string serial = has_serial ? PrintableText(instrument_identity.serial_number, 8) : "";
+  const bool has_serial =
+      FullReply(session, CMD_GET_SERIAL, 8) && session->reply_records[CMD_GET_SERIAL].status == 0;
+  const std::string serial = has_serial ? PrintableText(identity.serial_number, 8) : "";
   if (format == OutputFormat::Json) {
     WriteLine(out, Json{{"command", "identify"},
-                        {"device_code", instrument_identity.device_code},
-                        {"firmware", Firmware()},
+                        {"device_code", identity.device_code},
+                        {"firmware", Firmware(identity)},
                         {"serial", has_serial ? Json(serial) : Json(nullptr)}}
                        .dump());
     return;
   }
-  WriteLine(out, "device code " + std::to_string(instrument_identity.device_code));
-  WriteLine(out, "firmware " + Firmware());
+  WriteLine(out, "device code " + std::to_string(identity.device_code));
+  WriteLine(out, "firmware " + Firmware(identity));
   WriteLine(out, "serial " + (has_serial ? serial : std::string("unknown")));
 }
 
@@ -203,10 +172,11 @@ std::string ValueWithUnit(double value, int type) {
   return ValueToText(value, type) + " " + output_types[type].unit;
 }
 
-Outcome SetOutput(int type, double value, bool off, OutputFormat format, LineSink* out) {
+Outcome SetOutput(LinkSession* session, int type, double value, bool off, OutputFormat format,
+                  LineSink* out) {
   const uint16_t code = off ? 0 : static_cast<uint16_t>(EncodeOutputValue(value, type));
   Outcome o =
-      Exchange(CMD_SET_OUTPUT, [&] { return SendOutputCommand(static_cast<uint8_t>(type), code); });
+      Judge(session, CMD_SET_OUTPUT, SendOutputCommand(session, static_cast<uint8_t>(type), code));
   if (!o.ok()) return o;
   const std::string type_text = "(type " + std::to_string(type) + ")";
   if (off) {
@@ -222,15 +192,14 @@ Outcome SetOutput(int type, double value, bool off, OutputFormat format, LineSin
   return {};
 }
 
-Outcome Sweep(const Command& c, OutputFormat format, LineSink* out) {
+Outcome Sweep(LinkSession* session, const Command& c, OutputFormat format, LineSink* out) {
   const int t = c.output_type;
   const SweepSettings& s = c.sweep;
-  Outcome o = Exchange(CMD_START_SWEEP, [&] {
-    return SendSweepCommand(static_cast<uint8_t>(t),
-                            static_cast<uint16_t>(EncodeOutputValue(s.a, t)),
-                            static_cast<uint16_t>(EncodeOutputValue(s.b, t)),
-                            static_cast<uint16_t>(s.t1), static_cast<uint16_t>(s.t2));
-  });
+  Outcome o = Judge(session, CMD_START_SWEEP,
+                    SendSweepCommand(session, static_cast<uint8_t>(t),
+                                     static_cast<uint16_t>(EncodeOutputValue(s.a, t)),
+                                     static_cast<uint16_t>(EncodeOutputValue(s.b, t)),
+                                     static_cast<uint16_t>(s.t1), static_cast<uint16_t>(s.t2)));
   if (!o.ok()) return o;
   PrintResult(format, out,
               "sweep " + ValueWithUnit(s.a, t) + " to " + ValueWithUnit(s.b, t) + ", t1 " +
@@ -245,9 +214,9 @@ Outcome Sweep(const Command& c, OutputFormat format, LineSink* out) {
   return {};
 }
 
-Outcome Replay(const Command& c, OutputFormat format, LineSink* out) {
+Outcome Replay(LinkSession* session, const Command& c, OutputFormat format, LineSink* out) {
   Outcome o =
-      Exchange(CMD_START_REPLAY, [&] { return SendReplayCommand(c.channel, c.replay_count); });
+      Judge(session, CMD_START_REPLAY, SendReplayCommand(session, c.channel, c.replay_count));
   if (!o.ok()) return o;
   const std::string channel = "AI" + std::to_string(c.channel + 1);
   const std::string times =
@@ -257,104 +226,99 @@ Outcome Replay(const Command& c, OutputFormat format, LineSink* out) {
   return {};
 }
 
-Outcome ReadClock(OutputFormat format, LineSink* out) {
-  Outcome o = ExchangeBare(CMD_GET_CLOCK);
+Outcome ReadClock(LinkSession* session, OutputFormat format, LineSink* out) {
+  Outcome o = ExchangeBare(session, CMD_GET_CLOCK);
   if (!o.ok()) return o;
   // Only a full reply sets the clock fields; anything else would show a stale time.
-  if (!FullReply(CMD_GET_CLOCK, 6)) {
+  if (!FullReply(session, CMD_GET_CLOCK, 6)) {
     return Failure(kExitNoAnswer,
                    "the instrument answered " + CommandName(CMD_GET_CLOCK) + " without its time");
   }
-  const std::string text = ClockText(clock_fields);
+  const std::string text = ClockText(session->clock_fields);
   PrintResult(format, out, text, {{"command", "clock"}, {"clock", text}});
   return {};
 }
 
-Outcome SetClock(const Command& c, OutputFormat format, LineSink* out) {
-  const LinkPlatform saved = link_platform;
-  if (c.has_clock_time) {
-    given_clock = c.clock_time;
-    link_platform.local_time = GivenClock;
-  }
-  Outcome o = Exchange(CMD_SET_CLOCK, [] { return SetInstrumentClock(); });
-  link_platform = saved;
+Outcome SetClock(LinkSession* session, const Command& c, OutputFormat format, LineSink* out) {
+  Outcome o = Judge(session, CMD_SET_CLOCK,
+                    SetInstrumentClock(session, c.has_clock_time ? &c.clock_time : nullptr));
   if (!o.ok()) return o;
-  const std::string text = ClockText(clock_fields);
+  const std::string text = ClockText(session->clock_fields);
   PrintResult(format, out, "clock set to " + text, {{"command", "clock_set"}, {"clock", text}});
   return {};
 }
 
 }  // namespace
 
-void StartFrameLog(bool verbose) {
-  verbose_frames = verbose;
-  log_start = std::chrono::steady_clock::now();
-  frame_observer = ObserveFrame;
+void StartClientSession(ClientSession* client, bool verbose) {
+  client->verbose = verbose;
+  client->log_start = std::chrono::steady_clock::now();
 }
 
-Outcome OpenSession(const LinkAddress& address) {
-  link_state.link_lost = false;
+Outcome OpenSession(ClientSession* client, const LinkAddress& address) {
+  // A new record for each connection: nothing of the last one carries over.
+  client->link = std::make_unique<LinkSession>();
+  LinkSession* session = client->link.get();
+  InitLinkSession(session);
+  session->events.context = client;
+  session->events.live_report = KeepLiveReport;
+  if (client->verbose) session->events.frame = LogFrame;
+  client->live_records.clear();
   std::string reason;
-  if (OpenLink(address, &reason) != 0) {
-    CloseTransport();
+  if (OpenLink(session, address, &reason) != 0) {
     return Failure(kExitConnect, (address.tcp ? "could not connect to " : "could not open ") +
                                      LinkAddressText(address) + ": " + reason);
   }
-  for (uint8_t command : {CMD_CONNECT, CMD_GET_VERSION, CMD_GET_SERIAL}) answers[command] = {};
-  const int result = IdentifyInstrument();
+  const int result = IdentifyInstrument(session);
   if (result != 0) {
     // As the window ends a failed connect: a session the instrument accepted
     // is closed with the disconnect command.
-    if (ConnectFailureFor(result).send_disconnect) {
-      Disconnect();
+    if (IdentifyCallsForDisconnect(result)) {
+      Disconnect(session);
     } else {
-      CloseTransport();
+      CloseTransport(session);
     }
-    return IdentifyOutcome(result);
+    return IdentifyOutcome(session, result);
   }
-  StartLinkWatch();
-  session_open = true;
+  StartLinkWatch(session);
+  client->open = true;
   return {};
 }
 
-void CloseSession() {
-  if (!session_open) return;
-  session_open = false;
-  Disconnect();
+void CloseSession(ClientSession* client) {
+  if (!client->open) return;
+  client->open = false;
+  Disconnect(client->link.get());
 }
 
-bool SessionOpen() {
-  return session_open;
+void DropSession(ClientSession* client) {
+  client->open = false;
+  CloseTransport(client->link.get());
 }
 
-void DropSession() {
-  session_open = false;
-  CloseTransport();
-}
-
-Outcome RequestLiveReport(LiveRecord* record) {
-  caught_report = {};
-  void (*saved)(const char*, int, int) = show_live_report;
-  show_live_report = CatchLiveReport;
-  Outcome o = ExchangeBare(CMD_GET_OUTPUT);
-  show_live_report = saved;
+Outcome RequestLiveReport(ClientSession* client, LiveRecord* record) {
+  client->live_records.clear();
+  Outcome o = ExchangeBare(client->link.get(), CMD_GET_OUTPUT);
   if (!o.ok()) return o;
-  if (!caught_report.caught) {
+  if (client->live_records.empty()) {
     return Failure(kExitNoAnswer, "the instrument answered " + CommandName(CMD_GET_OUTPUT) +
                                       " without a live report");
   }
-  *record = caught_report.record;
+  *record = client->live_records.back();
+  client->live_records.clear();
   return {};
 }
 
-Outcome RunLinkCommand(const Command& c, OutputFormat format, LineSink* out) {
+Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat format,
+                       LineSink* out) {
+  LinkSession* session = client->link.get();
   switch (c.kind) {
     case CommandKind::Identify:
-      PrintIdentity(format, out);
+      PrintIdentity(session, format, out);
       return {};
     case CommandKind::Get: {
       LiveRecord record{};
-      Outcome o = RequestLiveReport(&record);
+      Outcome o = RequestLiveReport(client, &record);
       if (o.ok()) {
         if (format == OutputFormat::Csv) WriteLine(out, kCsvHeader);
         WriteLine(out, RecordLine(record, format));
@@ -362,33 +326,33 @@ Outcome RunLinkCommand(const Command& c, OutputFormat format, LineSink* out) {
       return o;
     }
     case CommandKind::Set:
-      return SetOutput(c.output_type, c.value, false, format, out);
+      return SetOutput(session, c.output_type, c.value, false, format, out);
     case CommandKind::Off: {
       int type = c.output_type;
       if (type < 0) {
         LiveRecord record{};
-        if (Outcome o = RequestLiveReport(&record); !o.ok()) return o;
+        if (Outcome o = RequestLiveReport(client, &record); !o.ok()) return o;
         if (record.output_type < 0 || record.output_type >= kOutputTypeCount) {
           return Failure(kExitNoAnswer, "the live report shows an unknown output type " +
                                             std::to_string(record.output_type));
         }
         type = record.output_type;
       }
-      return SetOutput(type, 0.0, true, format, out);
+      return SetOutput(session, type, 0.0, true, format, out);
     }
     case CommandKind::Sweep:
-      return Sweep(c, format, out);
+      return Sweep(session, c, format, out);
     case CommandKind::Replay:
-      return Replay(c, format, out);
+      return Replay(session, c, format, out);
     case CommandKind::ReplayStop: {
-      Outcome o = ExchangeBare(CMD_STOP_REPLAY);
+      Outcome o = ExchangeBare(session, CMD_STOP_REPLAY);
       if (o.ok()) PrintResult(format, out, "replay stopped", {{"command", "replay_stop"}});
       return o;
     }
     case CommandKind::Clock:
-      return ReadClock(format, out);
+      return ReadClock(session, format, out);
     case CommandKind::ClockSet:
-      return SetClock(c, format, out);
+      return SetClock(session, c, format, out);
     case CommandKind::Monitor:
     case CommandKind::ListPorts:
     case CommandKind::Run:

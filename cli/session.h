@@ -1,25 +1,37 @@
 // One connection to the instrument as the client runs it: open and identify,
 // the commands' exchanges with their outcomes, and the disconnect.
 #pragma once
+#include <chrono>
+#include <memory>
+#include <vector>
+
 #include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "cli/link_address.h"
 #include "cli/records.h"
+#include "link/link_address.h"
+#include "link/link_session.h"
 
-// Installs the frame observer: the answers' statuses for the outcomes, and
-// with verbose every frame in hex on stderr.
-void StartFrameLog(bool verbose);
+struct ClientSession {
+  std::unique_ptr<LinkSession> link;  // the open connection's, or the last one's
+  bool open = false;
+  bool verbose = false;  // every frame in hex on stderr
+  std::chrono::steady_clock::time_point log_start;
+  std::vector<LiveRecord> live_records;  // reports not yet taken, oldest first
+};
+
+// A new client with no connection; verbose logs the frames of every one.
+void StartClientSession(ClientSession* client, bool verbose);
 
 // Opens the link and runs the identification with the window's rules.
-Outcome OpenSession(const LinkAddress& address);
+Outcome OpenSession(ClientSession* client, const LinkAddress& address);
 // Sends the disconnect command (unless the link is lost) and closes.
-void CloseSession();
-bool SessionOpen();
+void CloseSession(ClientSession* client);
 // Closes without a word to the instrument: after a lost link.
-void DropSession();
+void DropSession(ClientSession* client);
 
 // One command on the open session; its result goes to out.
-Outcome RunLinkCommand(const Command& command, OutputFormat format, LineSink* out);
+Outcome RunLinkCommand(ClientSession* client, const Command& command, OutputFormat format,
+                       LineSink* out);
 
 // Why a live report request did not give a record; ok when it did.
-Outcome RequestLiveReport(LiveRecord* record);
+Outcome RequestLiveReport(ClientSession* client, LiveRecord* record);

@@ -9,10 +9,11 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <new>
 #include <thread>
 
 #include "link/link_frame.h"
-#include "link/transports_posix.h"
+#include "link/link_session.h"
 
 namespace {
 
@@ -21,8 +22,6 @@ struct FdLink {
   bool is_socket = false;
   bool ended = false;  // the peer closed or the device went away: nothing more can come
 };
-
-FdLink fd_link;
 
 using Clock = std::chrono::steady_clock;
 
@@ -33,14 +32,14 @@ int MillisecondsLeft(Clock::time_point deadline) {
 
 int Drain(void* context, uint8_t* destination) {
   FdLink* link = static_cast<FdLink*>(context);
-  if (link->fd < 0 || link->ended) return 0;
+  if (link->fd < 0 || link->ended) return -1;
   ssize_t got = link->is_socket ? recv(link->fd, destination, kMaxDrain, 0)
                                 : read(link->fd, destination, kMaxDrain);
   if (got > 0) return static_cast<int>(got);
   // 0 is the end of the stream (a hung-up tty reads 0 too); an unplugged
   // adapter or a closed pty gives EIO.
   if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) link->ended = true;
-  return 0;
+  return link->ended ? -1 : 0;
 }
 
 // As the Win32 serial port's write time-outs allow: 1000 ms plus 10 ms a
@@ -51,14 +50,12 @@ int Write(void* context, const uint8_t* bytes, int count) {
   if (link->fd < 0 || count <= 0) return -1;
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(1000 + 10 * count);
   int done = 0;
-  int last = 0;
   while (done < count) {
     const size_t left = static_cast<size_t>(count - done);
     ssize_t sent = link->is_socket ? send(link->fd, bytes + done, left, MSG_NOSIGNAL)
                                    : write(link->fd, bytes + done, left);
     if (sent > 0) {
       done += static_cast<int>(sent);
-      last = static_cast<int>(sent);
       continue;
     }
     if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return -1;
@@ -67,7 +64,7 @@ int Write(void* context, const uint8_t* bytes, int count) {
     if (wait == 0) return -1;
     poll(&writable, 1, wait);
   }
-  return last;
+  return 0;
 }
 
 void Close(void* context) {
@@ -77,27 +74,36 @@ void Close(void* context) {
   // (the simulator keeps its pty's slave); leave it as it was found.
   if (!link->is_socket) ioctl(link->fd, TIOCNXCL);
   close(link->fd);
-  *link = FdLink{};
+  delete link;
 }
 
-}  // namespace
-
-void InstallFdLink(int fd, bool is_socket) {
-  fd_link = FdLink{fd, is_socket, false};
-  InstallTransport({Drain, Write, Close, &fd_link});
-}
-
-std::string SystemReason(int error) {
-  return std::strerror(error);
-}
-
-void WaitForLinkInput(uint32_t ms) {
+// Sleeps until the link has bytes to read or ms have passed: the exchange's
+// wait between two looks at what has arrived.
+void WaitInput(void* context, uint32_t ms) {
+  const FdLink* link = static_cast<const FdLink*>(context);
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
-  if (fd_link.fd >= 0 && !fd_link.ended) {
-    pollfd readable = {fd_link.fd, POLLIN, 0};
+  if (link->fd >= 0 && !link->ended) {
+    pollfd readable = {link->fd, POLLIN, 0};
     if (poll(&readable, 1, static_cast<int>(ms)) > 0 && (readable.revents & POLLIN)) return;
     // A hang-up wakes poll at once without data; the rest of the step is slept
     // so that a dead link is not spun on.
   }
   std::this_thread::sleep_until(until);
+}
+
+}  // namespace
+
+int InstallFdLink(LinkSession* session, int fd, bool is_socket, std::string* reason) {
+  FdLink* link = new (std::nothrow) FdLink{fd, is_socket, false};
+  if (link == nullptr) {
+    close(fd);
+    *reason = SystemReason(ENOMEM);
+    return -1;
+  }
+  InstallTransport(session, {Drain, Write, Close, WaitInput, link});
+  return 0;
+}
+
+std::string SystemReason(int error) {
+  return std::strerror(error);
 }

@@ -1,7 +1,9 @@
-// The instrument's commands, the records its replies fill, and the
+// The instrument's commands, what their replies fill in the session, and the
 // sequences built from them.
 #pragma once
 #include <cstdint>
+
+#include "link/link_session.h"
 
 constexpr uint8_t CMD_CONNECT = 0x10;
 constexpr uint8_t CMD_DISCONNECT = 0x11;
@@ -15,49 +17,24 @@ constexpr uint8_t CMD_START_REPLAY = 0xC4;
 constexpr uint8_t CMD_STOP_REPLAY = 0xC5;
 constexpr uint8_t CMD_START_SWEEP = 0xC6;
 
-struct ReplyRecord {
-  uint8_t status;
-  int32_t length;
-  uint8_t data[1024];
-};
+// Records a good frame's answer and fills what its reply carries.
+void DispatchReply(LinkSession* session, const ReceivedFrame& frame);
 
-struct InstrumentIdentity {
-  int32_t device_code;
-  int32_t firmware_version;  // major * 100 + minor
-  char serial_number[9];
-};
+// 0; -2 the connect command went unanswered or was refused; -3 the version
+// or serial number could not be read; -4 the peer is another device.
+int IdentifyInstrument(LinkSession* session);
+// After -3 and -4 the instrument has accepted the connect command, so the
+// link is ended with the disconnect command; otherwise it is only closed.
+bool IdentifyCallsForDisconnect(int result);
 
-struct ClockFields {
-  int32_t second;
-  int32_t minute;
-  int32_t hour;
-  int32_t day;
-  int32_t month;  // 0..11
-  int32_t year;   // years since 1900
-};
-
-// Replies of the seven handled commands, indexed by ReplyIndex().
-extern ReplyRecord reply_records[7];
-int ReplyIndex(uint8_t command);                // -1 for unhandled commands
-ReplyRecord* FindReplyRecord(uint8_t command);  // null for unhandled commands
-
-extern InstrumentIdentity instrument_identity;
-extern ClockFields clock_fields;
-
-// The window shows live values through this; null until it registers.
-extern void (*show_live_report)(const char* value_text, int output_type, int mode);
-
-void DispatchReply();
-int IdentifyInstrument();  // 0, -2, -3 or -4
-int SetInstrumentClock();
+// time null: the platform's local time. What was sent stays in clock_fields.
+int SetInstrumentClock(LinkSession* session, const ClockFields* time);
 // Asks for the instrument's clock: 0 when a good clock reply filled
-// clock_fields, 1 when none came (time-out, an answer without a time, or
-// nothing sent because the link is lost).
-int GetInstrumentClock();
-int SendSweepCommand(uint8_t output_type, uint16_t code_a, uint16_t code_b, uint16_t t1,
-                     uint16_t t2);
-int SendOutputCommand(uint8_t output_type, uint16_t code);  // CMD_SET_OUTPUT
-int SendReplayCommand(uint8_t channel, uint16_t count);     // CMD_START_REPLAY; count 0: endless
-double FormatOutputValue(int16_t code, int output_type, char* destination);  // >= 32 bytes
-
-void ResetInstrumentRecords();
+// clock_fields, 1 when none came (time-out, an answer without a time), 2 when
+// nothing was sent.
+int GetInstrumentClock(LinkSession* session);
+int SendSweepCommand(LinkSession* session, uint8_t output_type, uint16_t code_a, uint16_t code_b,
+                     uint16_t t1, uint16_t t2);
+int SendOutputCommand(LinkSession* session, uint8_t output_type, uint16_t code);  // CMD_SET_OUTPUT
+// CMD_START_REPLAY; count 0: endless
+int SendReplayCommand(LinkSession* session, uint8_t channel, uint16_t count);

@@ -2,8 +2,6 @@
 
 #include <process.h>
 
-void (*link_bytes_arrived)() = nullptr;
-
 bool PrepareReader(ReaderThread* reader) {
   InitializeCriticalSection(&reader->lock);
   reader->lock_ready = true;
@@ -34,8 +32,16 @@ int DrainReader(ReaderThread* reader, uint8_t* destination) {
   if (!reader->lock_ready) return 0;
   EnterCriticalSection(&reader->lock);
   int count = RingDrain(&reader->ring, destination);
+  if (count == 0 && reader->ended) count = -1;
   LeaveCriticalSection(&reader->lock);
   return count;
+}
+
+void MarkReaderEnded(ReaderThread* reader) {
+  EnterCriticalSection(&reader->lock);
+  reader->ended = true;
+  LeaveCriticalSection(&reader->lock);
+  if (reader->bytes_arrived != nullptr) reader->bytes_arrived(reader->arrival_context);
 }
 
 bool OfferHeld(ReaderThread* reader, HeldChunk* held) {
@@ -45,7 +51,8 @@ bool OfferHeld(ReaderThread* reader, HeldChunk* held) {
   LeaveCriticalSection(&reader->lock);
   held->offset += stored;
   held->count -= stored;
-  if (stored > 0 && link_bytes_arrived != nullptr) link_bytes_arrived();
+  if (stored > 0 && reader->bytes_arrived != nullptr)
+    reader->bytes_arrived(reader->arrival_context);
   return held->count > 0;
 }
 

@@ -15,11 +15,12 @@ struct ReaderThread {
   HANDLE stop_event;  // manual reset; set once, to end the thread
   HANDLE thread;
   unsigned thread_id;
+  // Called on the reader's thread each time it stored bytes, so the front
+  // end can parse them at once instead of at its next poll. May be null.
+  void (*bytes_arrived)(void* context);
+  void* arrival_context;
+  bool ended;  // guarded by lock: the port or the peer is gone
 };
-
-// Called on the reader's thread each time it stored bytes, so the front end
-// can parse them at once instead of at its next poll. May be null.
-extern void (*link_bytes_arrived)();
 
 // What a reader got from its port but could not store yet because the ring
 // was full. Nothing new is read while it is held.
@@ -35,7 +36,10 @@ bool PrepareReader(ReaderThread* reader);  // the lock and the stop event
 bool StartReader(ReaderThread* reader, unsigned(__stdcall* body)(void*), void* argument);
 // Ends the thread and waits for it; frees what PrepareReader made.
 void StopReader(ReaderThread* reader);
-int DrainReader(ReaderThread* reader, uint8_t* destination);  // at most kRingCapacity bytes
+// At most kRingCapacity bytes; -1 once the reader has ended and the ring is empty.
+int DrainReader(ReaderThread* reader, uint8_t* destination);
+// The reader's thread marks the end of its port or peer.
+void MarkReaderEnded(ReaderThread* reader);
 
 // One hand-over attempt; returns true while bytes are still held.
 bool OfferHeld(ReaderThread* reader, HeldChunk* held);

@@ -8,7 +8,6 @@
 #include <cerrno>
 
 #include "link/fd_link_posix.h"
-#include "link/transports_posix.h"
 
 namespace {
 
@@ -20,7 +19,7 @@ int Fail(int fd, int error, std::string* reason, const char* what = nullptr) {
 
 }  // namespace
 
-int OpenSerialLink(const char* device_path, std::string* reason) {
+int OpenSerialDevice(LinkSession* session, const char* device_path, std::string* reason) {
   // Non-blocking from the start: no wait for a carrier at the open, and reads
   // that take only what has arrived.
   int fd = open(device_path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -51,6 +50,5 @@ int OpenSerialLink(const char* device_path, std::string* reason) {
     ioctl(fd, TIOCNXCL);
     return Fail(fd, error, reason);
   }
-  InstallFdLink(fd, false);
-  return 0;
+  return InstallFdLink(session, fd, false, reason);
 }

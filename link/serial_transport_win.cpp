@@ -4,7 +4,9 @@
 #include <new>
 #include <string>
 
-SerialTransport* serial_transport = nullptr;
+#include "link/link_session.h"
+#include "link/system_text_win.h"
+#include "link/utf16_win.h"
 
 namespace {
 
@@ -115,47 +117,34 @@ unsigned __stdcall SerialPort(void* argument) {
     CancelIoEx(port, &reading);
     Finish(port, &reading, &got);
   }
-  if (result != 0) transport->port_failed = true;
+  if (result != 0) {
+    transport->port_failed = true;
+    MarkReaderEnded(reader);
+  }
   if (reading.hEvent) CloseHandle(reading.hEvent);
   if (writing.hEvent) CloseHandle(writing.hEvent);
   return result;
 }
 
-// Closes the port of a failed open; the record stays for the caller's close.
-int FailOpen(SerialTransport* transport) {
-  CloseHandle(transport->port_handle);
-  transport->port_handle = INVALID_HANDLE_VALUE;
-  return -1;
-}
-
-std::wstring WidePath(const char* text) {
-  int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring wide(length > 0 ? length : 1, L'\0');
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text, -1, wide.data(), length);
-  return wide;
-}
-
 }  // namespace
 
-int OpenSerial(const char* com_port) {
-  if (serial_transport) CloseSerial();
-  SerialTransport* transport = new (std::nothrow) SerialTransport{};
-  if (!transport) return -1;
-  transport->port_handle = INVALID_HANDLE_VALUE;
-  serial_transport = transport;
-  if (!PrepareReader(&transport->reader)) return -1;
+namespace {
+
+// The steps of the open after the record exists: 0, or the system's error.
+DWORD OpenPort(SerialTransport* transport, const char* com_port) {
+  if (!PrepareReader(&transport->reader)) return GetLastError();
   transport->send_event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-  if (!transport->send_event) return -1;
+  if (!transport->send_event) return GetLastError();
 
   if (std::strncmp(com_port, "COM", 3) != 0) return 0;
   const std::string path = std::string("\\\\.\\") + com_port;
-  transport->port_handle = CreateFileW(WidePath(path.c_str()).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-  if (transport->port_handle == INVALID_HANDLE_VALUE) return -1;
+  transport->port_handle = CreateFileW(Widen(path.c_str()).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (transport->port_handle == INVALID_HANDLE_VALUE) return GetLastError();
 
   DCB line{};
   line.DCBlength = sizeof line;
-  if (!GetCommState(transport->port_handle, &line)) return FailOpen(transport);
+  if (!GetCommState(transport->port_handle, &line)) return GetLastError();
   line.BaudRate = 115200;
   line.ByteSize = 8;
   line.Parity = NOPARITY;
@@ -165,39 +154,54 @@ int OpenSerial(const char* com_port) {
   line.fRtsControl = RTS_CONTROL_HANDSHAKE;
   line.fOutX = FALSE;
   line.fInX = FALSE;
-  if (!SetCommState(transport->port_handle, &line)) return FailOpen(transport);
+  if (!SetCommState(transport->port_handle, &line)) return GetLastError();
 
   // No time-outs: a read ends when its bytes came, a write when its bytes
   // left; the port's thread bounds the writes itself.
   COMMTIMEOUTS timeouts{};
-  if (!SetCommTimeouts(transport->port_handle, &timeouts)) return FailOpen(transport);
-
-  if (!StartReader(&transport->reader, SerialPort, transport)) return FailOpen(transport);
+  if (!SetCommTimeouts(transport->port_handle, &timeouts)) return GetLastError();
+  if (!StartReader(&transport->reader, SerialPort, transport)) return GetLastError();
   return 0;
 }
 
-void CloseSerial() {
-  SerialTransport* transport = serial_transport;
+}  // namespace
+
+SerialTransport* OpenSerial(const char* com_port, const LinkEvents& events, std::string* reason) {
+  SerialTransport* transport = new (std::nothrow) SerialTransport{};
+  if (!transport) {
+    *reason = SystemText(ERROR_OUTOFMEMORY);
+    return nullptr;
+  }
+  transport->port_handle = INVALID_HANDLE_VALUE;
+  transport->reader.bytes_arrived = events.bytes_arrived;
+  transport->reader.arrival_context = events.context;
+  const DWORD error = OpenPort(transport, com_port);
+  if (error == 0) return transport;
+  // The reason first: the clean-up may change the system's last error.
+  *reason = SystemText(error);
+  CloseSerial(transport);
+  return nullptr;
+}
+
+void CloseSerial(void* context) {
+  SerialTransport* transport = static_cast<SerialTransport*>(context);
   if (!transport) return;
   // The thread must be gone before the port it uses is closed.
   StopReader(&transport->reader);
   if (transport->port_handle != INVALID_HANDLE_VALUE) CloseHandle(transport->port_handle);
   if (transport->send_event) CloseHandle(transport->send_event);
-  serial_transport = nullptr;
   delete transport;
 }
 
-int DrainSerial(uint8_t* destination) {
-  SerialTransport* transport = serial_transport;
-  if (!transport) return 0;
-  return DrainReader(&transport->reader, destination);
+int DrainSerial(void* context, uint8_t* destination) {
+  return DrainReader(&static_cast<SerialTransport*>(context)->reader, destination);
 }
 
-int WriteSerial(const uint8_t* bytes, int count) {
-  SerialTransport* transport = serial_transport;
-  if (!transport || transport->port_handle == INVALID_HANDLE_VALUE || count <= 0 ||
-      !transport->reader.thread || transport->port_failed) {
-    return 0;
+int WriteSerial(void* context, const uint8_t* bytes, int count) {
+  SerialTransport* transport = static_cast<SerialTransport*>(context);
+  if (transport->port_handle == INVALID_HANDLE_VALUE || count <= 0 || !transport->reader.thread ||
+      transport->port_failed) {
+    return -1;
   }
   ReaderThread* reader = &transport->reader;
   EnterCriticalSection(&reader->lock);
@@ -207,7 +211,7 @@ int WriteSerial(const uint8_t* bytes, int count) {
     transport->outgoing_count += count;
   }
   LeaveCriticalSection(&reader->lock);
-  if (!fits) return 0;  // the frame is abandoned; the waiting command times out
+  if (!fits) return -1;  // the frame is abandoned; nothing of it is sent
   SetEvent(transport->send_event);
-  return count;
+  return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "link/reader_thread_win.h"
 
@@ -26,20 +27,21 @@ struct SerialTransport {
   std::atomic<bool> port_failed;   // the device is gone: nothing more is queued
 };
 
-// The one open serial transport, or null.
-extern SerialTransport* serial_transport;
-
 // How long one write may take before it is given up: the port's former write
 // time-out (1000 ms plus 10 ms a byte).
 constexpr DWORD WriteLimitMs(int count) {
   return 1000 + 10 * static_cast<DWORD>(count);
 }
 
-// 0, or -1 when the port cannot be opened and set up. A name that does not
-// begin with "COM" opens nothing and gives 0: the link then finds no answer.
-int OpenSerial(const char* com_port);
-void CloseSerial();
-int DrainSerial(uint8_t* destination);  // at most kRingCapacity bytes
-// Queues the frame for the port's thread: count, or 0 when the port has
-// failed or the frame does not fit (then none of it is sent).
-int WriteSerial(const uint8_t* bytes, int count);
+struct LinkEvents;
+
+// The open transport, or null with the reason and nothing left open. A name
+// that does not begin with "COM" opens no port: every write is refused, so
+// the link finds no answer.
+SerialTransport* OpenSerial(const char* com_port, const LinkEvents& events, std::string* reason);
+void CloseSerial(void* transport);
+// At most kRingCapacity bytes; -1 once the port has failed (unplugged).
+int DrainSerial(void* transport, uint8_t* destination);
+// Queues the frame for the port's thread: 0, or -1 when the port has failed
+// or the frame does not fit (then none of it is sent).
+int WriteSerial(void* transport, const uint8_t* bytes, int count);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "link/fd_link_posix.h"
-#include "link/transports_posix.h"
+#include "link/transports.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ int ConnectTo(const sockaddr* address, socklen_t size, Clock::time_point deadlin
 
 }  // namespace
 
-int OpenTcpLink(const char* host, uint16_t port, std::string* reason) {
+int OpenTcpConnection(LinkSession* session, const char* host, uint16_t port, std::string* reason) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -75,6 +75,5 @@ int OpenTcpLink(const char* host, uint16_t port, std::string* reason) {
   }
   freeaddrinfo(found);
   if (fd < 0) return -1;
-  InstallFdLink(fd, true);
-  return 0;
+  return InstallFdLink(session, fd, true, reason);
 }

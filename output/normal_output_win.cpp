@@ -28,7 +28,8 @@ constexpr UINT kLiveValuePeriodMs = 500;
 constexpr UINT kRealtimePeriodMs = 100;
 
 void SendOutputCode(int type, int code) {
-  SendOutputCommand(static_cast<uint8_t>(type), static_cast<uint16_t>(code));
+  SendOutputCommand(main_window->link_session, static_cast<uint8_t>(type),
+                    static_cast<uint16_t>(code));
 }
 
 void SetNumberText(HWND control, uint32_t value) {
@@ -131,7 +132,8 @@ void RealtimeTick(HWND window) {
 void LiveValueTick(HWND window) {
   KillTimer(window, TIMER_LIVE_VALUE);
   SetTimer(window, TIMER_LIVE_VALUE, kLiveValuePeriodMs, nullptr);
-  if (!link_state.link_lost) SendFrame(CMD_GET_OUTPUT, 0, nullptr);
+  LinkSession* session = main_window->link_session;
+  if (!session->link_state.link_lost) SendFrame(session, CMD_GET_OUTPUT, 0, nullptr);
 }
 
 void SliderMoved() {

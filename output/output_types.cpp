@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 const OutputTypeInfo output_types[kOutputTypeCount] = {
     {100, 0, -100, "±100[mV]", "mV"},
@@ -110,4 +111,18 @@ std::string StepLabel(int type, int step, bool plus) {
   char text[40];
   std::snprintf(text, sizeof text, plus ? "+%s" : "-%s", number);
   return text;
+}
+
+double FormatOutputValue(int16_t code, int output_type, char* destination) {
+  double value =
+      output_type < 0 ? 0.0 : DecodeOutputValue(static_cast<unsigned>(output_type), code);
+  char text[30];
+  const char* format = ValueFormat(output_type);
+  if (format == nullptr) {
+    std::snprintf(text, sizeof text, "-");
+  } else {
+    std::snprintf(text, sizeof text, format, value);
+  }
+  std::strcpy(destination, text);
+  return value;
 }

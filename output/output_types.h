@@ -18,7 +18,10 @@ extern const double step_table[kOutputTypeCount][3];  // coarse, medium, fine
 int EncodeOutputValue(double value, int type);  // code in the low 16 bits
 double DecodeOutputValue(unsigned type, int16_t code);
 std::string ValueToText(double value, int type);  // "-" for a type outside 0..3
-const char* ValueFormat(int type);                // printf format of a value; null outside 0..3
+// An instrument code as shown: its value, with the text in destination (at
+// least 32 bytes; "-" for a type outside 0..3).
+double FormatOutputValue(int16_t code, int output_type, char* destination);
+const char* ValueFormat(int type);  // printf format of a value; null outside 0..3
 bool IsNumericText(const char* text);
 bool InOutputRange(double value, int type);
 

@@ -34,11 +34,12 @@ void StartReplay(HWND window) {
     return;
   }
   StopRealtimeOutput();
-  SendReplayCommand(static_cast<uint8_t>(output_settings.replay_channel), count);
+  SendReplayCommand(main_window->link_session, static_cast<uint8_t>(output_settings.replay_channel),
+                    count);
 }
 
 void StopReplay() {
-  SendCommandAndWait(CMD_STOP_REPLAY, 0, nullptr);
+  SendCommandAndWait(main_window->link_session, CMD_STOP_REPLAY, 0, nullptr);
 }
 
 void ApplyRepeatCheck() {

@@ -28,7 +28,7 @@ void StartSweep(HWND window) {
     return;
   }
   StopRealtimeOutput();
-  SendSweepCommand(static_cast<uint8_t>(type),
+  SendSweepCommand(main_window->link_session, static_cast<uint8_t>(type),
                    static_cast<uint16_t>(EncodeOutputValue(sweep.a, type)),
                    static_cast<uint16_t>(EncodeOutputValue(sweep.b, type)),
                    static_cast<uint16_t>(sweep.t1), static_cast<uint16_t>(sweep.t2));

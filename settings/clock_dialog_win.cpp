@@ -5,6 +5,7 @@
 #include "resources/resource_ids.h"
 #include "settings/dialog_text.h"
 #include "settings/dialogs_win.h"
+#include "ui/main_window_record_win.h"
 #include "ui/wide_text_win.h"
 
 namespace {
@@ -20,14 +21,15 @@ void TellNoAnswer(HWND dialog) {
 }
 
 void GetClock(HWND dialog) {
-  if (GetInstrumentClock() != 0) return TellNoAnswer(dialog);
-  Tell(dialog, ClockGetMessage(clock_fields), "本体時刻取得");
+  LinkSession* session = main_window->link_session;
+  if (GetInstrumentClock(session) != 0) return TellNoAnswer(dialog);
+  Tell(dialog, ClockGetMessage(session->clock_fields), "本体時刻取得");
 }
 
 void SetClock(HWND dialog) {
-  // A lost link sends nothing and SetInstrumentClock would still say 0.
-  if (link_state.link_lost || SetInstrumentClock() != 0) return TellNoAnswer(dialog);
-  Tell(dialog, ClockSetMessage(clock_fields), "本体時刻設定");
+  LinkSession* session = main_window->link_session;
+  if (SetInstrumentClock(session, nullptr) != 0) return TellNoAnswer(dialog);
+  Tell(dialog, ClockSetMessage(session->clock_fields), "本体時刻設定");
 }
 
 }  // namespace

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "link/port_enumeration_win.h"
 #include "resources/resource_ids.h"
 #include "settings/config_file_win.h"
 #include "settings/dialogs_win.h"
 #include "settings/port_choice.h"
-#include "settings/port_enumeration_win.h"
 #include "settings/settings_records.h"
 #include "ui/wide_text_win.h"
 

@@ -2,7 +2,7 @@
 // controls for each state, and the poll timer that watches the link.
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
-#include "link/transports_win.h"
+#include "link/transports.h"
 #include "output/normal_output_win.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
@@ -16,17 +16,28 @@ namespace {
 // watches for a silent link, so a slow one keeps an idle window idle.
 constexpr UINT kPollPeriodMs = 100;
 
-int OpenSelectedTransport() {
+int OpenSelectedTransport(LinkSession* session) {
+  LinkAddress address;
   switch (connection_settings.connection_type) {
     case 0:
-      return OpenSerialLink(connection_settings.com_port);
-    case 1:
-      return OpenTcpLink(connection_settings.ip_address, connection_settings.tcp_port);
+      address.device = connection_settings.com_port;
+      break;
+    case 1: {
+      const uint32_t ip = connection_settings.ip_address;
+      address.tcp = true;
+      address.host = std::to_string(ip >> 24) + "." + std::to_string(ip >> 16 & 0xFF) + "." +
+                     std::to_string(ip >> 8 & 0xFF) + "." + std::to_string(ip & 0xFF);
+      address.port = static_cast<uint16_t>(connection_settings.tcp_port);
+      break;
+    }
     default:
       // No transport belongs to this method: the attempt fails like a port
-      // that would not open, and CloseTransport has nothing to close.
+      // that would not open.
       return -1;
   }
+  // The window shows its own fixed message; the reason is for the client.
+  std::string reason;
+  return OpenLink(session, address, &reason);
 }
 
 void ShowConnectedButtons(bool connected) {
@@ -43,13 +54,13 @@ void ConnectInstrument(HWND window) {
   // The button is disabled while connected; a second open would replace the
   // live transport.
   if (connection_settings.connected) return;
-  link_state.link_lost = false;
+  LinkSession* session = main_window->link_session;
 
-  int result = OpenSelectedTransport();
-  if (result == 0) result = IdentifyInstrument();
+  int result = OpenSelectedTransport(session);
+  if (result == 0) result = IdentifyInstrument(session);
 
   if (result == 0) {
-    StartLinkWatch();
+    StartLinkWatch(session);
     SetTimer(window, TIMER_POLL, kPollPeriodMs, nullptr);
     ShowConnectedButtons(true);
     EnablePageControls(true, main_window);
@@ -62,13 +73,12 @@ void ConnectInstrument(HWND window) {
     return;
   }
 
-  ConnectFailure failure = ConnectFailureFor(result);
-  if (failure.send_disconnect) {
-    Disconnect();
+  if (IdentifyCallsForDisconnect(result)) {
+    Disconnect(session);
   } else {
-    CloseTransport();
+    CloseTransport(session);
   }
-  ShowWarning(window, failure.message, "接続失敗");
+  ShowWarning(window, ConnectFailureMessage(result), "接続失敗");
   connection_settings.connected = false;
   ShowConnectionText();
   ShowIdentityText();
@@ -78,7 +88,7 @@ void DisconnectInstrument(HWND window) {
   if (!connection_settings.connected) return;
   KillTimer(window, TIMER_POLL);
   // After a lost link this sends nothing and only closes the transport.
-  Disconnect();
+  Disconnect(main_window->link_session);
   ShowConnectedButtons(false);
   EnablePageControls(false, main_window);
   connection_settings.connected = false;
@@ -93,5 +103,5 @@ int PollLinkTimer(HWND window) {
     KillTimer(window, TIMER_POLL);
     return 0;
   }
-  return PollLink() < 0 ? -1 : 0;
+  return PollLink(main_window->link_session) < 0 ? -1 : 0;
 }

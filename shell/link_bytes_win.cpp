@@ -12,7 +12,7 @@ std::atomic<bool> link_bytes_posted{false};
 
 }  // namespace
 
-void PostLinkBytes() {
+void PostLinkBytes(void*) {
   if (link_bytes_posted.exchange(true)) return;
   if (!PostMessageW(main_window_handle, WM_LINK_BYTES, 0, 0)) link_bytes_posted = false;
 }
@@ -20,5 +20,5 @@ void PostLinkBytes() {
 void FeedLinkBytes() {
   link_bytes_posted = false;
   // While a connect identifies the instrument, its own wait does the parsing.
-  if (connection_settings.connected) ParseReceived();
+  if (connection_settings.connected) ParseReceived(main_window->link_session);
 }

@@ -5,5 +5,5 @@
 
 constexpr UINT WM_LINK_BYTES = WM_APP + 1;
 
-void PostLinkBytes();  // from any thread; one message stands for any number of calls
-void FeedLinkBytes();  // the window's answer to WM_LINK_BYTES
+void PostLinkBytes(void*);  // from any thread; one message stands for any number of calls
+void FeedLinkBytes();       // the window's answer to WM_LINK_BYTES

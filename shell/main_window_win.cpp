@@ -27,7 +27,7 @@ bool shut_down_done = false;
 void ShutDown() {
   if (shut_down_done) return;
   shut_down_done = true;
-  if (connection_settings.connected) Disconnect();
+  if (connection_settings.connected) Disconnect(main_window->link_session);
   CaptureOutputEntries();
   CaptureReplayEntries();
   SaveOutputSettings();

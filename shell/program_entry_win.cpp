@@ -3,9 +3,8 @@
 #include <clocale>
 #include <cstring>
 
-#include "link/instrument_commands.h"
-#include "link/link_exchange.h"
-#include "link/reader_thread_win.h"
+#include "link/link_session.h"
+#include "output/output_types.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_records.h"
 #include "shell/link_bytes_win.h"
@@ -17,8 +16,14 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"MYMAIN";
 
-void StopPollTimer() {
+void StopPollTimer(void*) {
   KillTimer(main_window_handle, TIMER_POLL);
+}
+
+void ShowLiveCode(void*, int mode, int output_type, int16_t code) {
+  char text[32];
+  FormatOutputValue(code, output_type, text);
+  ShowLiveReport(text, output_type, mode);
 }
 
 void SetJapaneseLocale() {
@@ -68,6 +73,7 @@ void CreateFonts() {
 }
 
 void FreeRecords() {
+  delete main_window->link_session;
   delete main_window;
   main_window = nullptr;
 }
@@ -82,10 +88,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   CreateFonts();
 
   main_window = new MainWindowRecord{};
+  main_window->link_session = new LinkSession{};
+  InitLinkSession(main_window->link_session);
+  LinkEvents& events = main_window->link_session->events;
+  events.live_report = ShowLiveCode;
+  events.disconnecting = StopPollTimer;
+  events.bytes_arrived = PostLinkBytes;
   ResetConnectionSettings();
-  show_live_report = ShowLiveReport;
-  link_bytes_arrived = PostLinkBytes;
-  link_platform.stop_poll_timer = StopPollTimer;
 
   HWND window =
       CreateWindowExW(0, kClassName, L"RV-SOLA62", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,

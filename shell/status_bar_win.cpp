@@ -42,6 +42,7 @@ void ShowConnectionText() {
 }
 
 void ShowIdentityText() {
-  SetPartText(2, IdentityText(connection_settings.connected, instrument_identity.firmware_version,
-                              instrument_identity.serial_number));
+  const InstrumentIdentity& identity = main_window->link_session->instrument_identity;
+  SetPartText(2, IdentityText(connection_settings.connected, identity.firmware_version,
+                              identity.serial_number));
 }

@@ -20,17 +20,16 @@ std::string IdentityText(bool connected, int firmware_version, const char* seria
   return text;
 }
 
-ConnectFailure ConnectFailureFor(int result) {
+const char* ConnectFailureMessage(int result) {
   switch (result) {
     case 0:
-      return {nullptr, false};
+      return nullptr;
     case -3:
-      return {"計測器情報の取得に失敗しました。", true};
+      return "計測器情報の取得に失敗しました。";
     case -4:
-      return {"計測器が接続されていません。", true};
+      return "計測器が接続されていません。";
     default:
-      // -1 (no transport) and -2 (the connect command went unanswered or was
-      // refused): no session was opened, so nothing is sent.
-      return {"接続できませんでした。", false};
+      // -1 (no transport) and -2 (the connect command went unanswered or was refused).
+      return "接続できませんでした。";
   }
 }

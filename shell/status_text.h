@@ -12,12 +12,5 @@ std::string ConnectionText(int connection_type, bool connected);
 // otherwise empty. At most 8 characters of the serial number are used.
 std::string IdentityText(bool connected, int firmware_version, const char* serial_number);
 
-// What a failed connect attempt shows, and how its link is ended: with a
-// disconnect command once the instrument has accepted the connect, otherwise
-// by closing the transport without sending anything.
-struct ConnectFailure {
-  const char* message;  // UTF-8, null for result 0
-  bool send_disconnect;
-};
-
-ConnectFailure ConnectFailureFor(int result);
+// What a failed connect attempt shows (UTF-8), null for result 0.
+const char* ConnectFailureMessage(int result);

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+struct LinkSession;
+
 constexpr int kPageCount = 3;
 constexpr int kPageSlots = 50;
 
@@ -36,6 +38,7 @@ struct MainWindowRecord {
   HWND channel_list;          // 300
   HWND step_controls[3];      // 1200..1202
   HBITMAP sweep_bitmap;
+  LinkSession* link_session;  // the window's one link, open or not
   bool connected;
   bool realtime;
   bool resend;

@@ -1,11 +1,10 @@
-// UTF-8, in which the code keeps its texts, and the UTF-16 of the W functions.
+// Window texts in UTF-8, through the W functions.
 #pragma once
 #include <windows.h>
 
 #include <string>
 
-std::wstring Widen(const char* utf8);
-std::string Narrow(const wchar_t* text);
+#include "link/utf16_win.h"
 
 std::string GetControlText(HWND control);  // at most 99 characters
 void SetControlText(HWND control, const char* utf8);

@@ -11,6 +11,7 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
+#include "link/link_session.h"
 #include "sim/sim_frame.h"
 
 namespace {
@@ -49,15 +50,17 @@ void ParseStream(benchmark::State& state) {
   BuildStream();
   chunk_size = static_cast<size_t>(state.range(0));
   stream_at = 0;
-  InstallTransport({StreamDrain, nullptr, nullptr, nullptr});
-  show_live_report = [](const char* text, int, int) { benchmark::DoNotOptimize(text); };
-  ResetReceiverState();
-  ResetLinkState();
+  static LinkSession session;  // large: not on the stack
+  InitLinkSession(&session);
+  InstallTransport(&session, {StreamDrain, nullptr, nullptr, nullptr, nullptr});
+  session.events.live_report = [](void*, int, int, int16_t code) {
+    benchmark::DoNotOptimize(code);
+  };
   // One untimed pass over the whole stream: it must not allocate at all.
   long before = allocations.load();
-  for (size_t n = 0; n < stream.size(); n += chunk_size) ParseReceived();
+  for (size_t n = 0; n < stream.size(); n += chunk_size) ParseReceived(&session);
   long allocs_per_pass = allocations.load() - before;
-  for (auto _ : state) ParseReceived();
+  for (auto _ : state) ParseReceived(&session);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
   state.counters["allocs_per_pass"] = static_cast<double>(allocs_per_pass);
   state.counters["stream_bytes"] = static_cast<double>(stream.size());

@@ -10,6 +10,7 @@
 
 #include "cli/cli_platform.h"
 #include "cli/cli_run.h"
+#include "link/transports.h"
 #include "sim/sim_command_line.h"
 #include "tests/unit/fake_link.h"
 
@@ -31,15 +32,16 @@ bool LinksAreComPorts() {
 std::vector<SerialPortInfo> ListSerialPorts() {
   return {};
 }
-int OpenLink(const LinkAddress& address, std::string* reason) {
+// Stands in for the link's own open: every link is the model.
+int OpenLink(LinkSession* session, const LinkAddress& address, std::string* reason) {
   ++opens;
   if (address.host == "gone" || address.device == "/gone") {
     *reason = "it is not there";
     return -1;
   }
   ForgetLink(&model, 0);
-  InstallFakeTransport();
-  link_platform.local_time = [](ClockFields* pc) { *pc = {9, 8, 7, 1, 0, 124}; };
+  InstallFakeTransport(session);
+  session->platform.local_time = [](ClockFields* pc) { *pc = {9, 8, 7, 1, 0, 124}; };
   return 0;
 }
 
@@ -114,7 +116,6 @@ class CliRun : public testing::Test {
     unsetenv("RV_SOLA62_CONNECT");  // each case names its link
     Start("");
   }
-  void TearDown() override { UseDefaultLinkPlatform(); }
 };
 
 }  // namespace

@@ -5,23 +5,26 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "output/output_types.h"
 #include "tests/unit/fake_link.h"
 
 namespace {
 
 // A type outside the table shows "-".
-void CheckLiveText(const char* text, int type, int) {
+void CheckLiveText(void*, int, int type, int16_t code) {
+  char text[32];
+  FormatOutputValue(code, type, text);
   const size_t n = std::strlen(text);
   if (n == 0 || n > 29 || (type > 3) != (std::strcmp(text, "-") == 0)) std::abort();
 }
 
-void CheckLinkRecords() {
-  const int index = receiver_state.data_index;
+void CheckLinkRecords(const LinkSession& session) {
+  const int index = session.receiver_state.data_index;
   if (index < 0 || index > kFrameBufferSize ||
-      std::memchr(instrument_identity.serial_number, 0, 9) == nullptr) {
+      std::memchr(session.instrument_identity.serial_number, 0, 9) == nullptr) {
     std::abort();
   }
-  for (const ReplyRecord& record : reply_records)
+  for (const ReplyRecord& record : session.reply_records)
     if (record.length < 0 || record.length > kFrameBufferSize) std::abort();
 }
 
@@ -30,25 +33,25 @@ void CheckLinkRecords() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzedDataProvider data(bytes, size);
   InstallFakeLink();
-  show_live_report = CheckLiveText;
+  LinkSession* session = &link_session;
+  session->events.live_report = CheckLiveText;
   while (data.remaining_bytes() > 0) {
     const size_t chunk = data.ConsumeIntegralInRange<size_t>(1, kMaxDrain);
     switch (data.ConsumeIntegralInRange(0, 5)) {
       case 0:
         QueueChunked(data.ConsumeBytes<uint8_t>(2 * kMaxDrain), chunk);
-        ParseReceived();
+        ParseReceived(session);
         break;
-      case 1:  // a run of empty polls, long enough to cross the abandon rule
-        for (int i = data.ConsumeIntegralInRange(0, 120); i > 0; --i) {
-          fake_link.chunks.push_front({});
-          ParseReceived();
-        }
+      case 1:  // silence, long enough to cross the abandon rule
+        fake_link.now_ms += data.ConsumeIntegralInRange(0, 1500);
+        fake_link.chunks.push_front({});
+        ParseReceived(session);
         break;
       case 2:
-        PollLink();
+        PollLink(session);
         break;
       case 3:
-        SendCommandAndWait(data.ConsumeIntegral<uint8_t>(), 0, nullptr);
+        SendCommandAndWait(session, data.ConsumeIntegral<uint8_t>(), 0, nullptr);
         break;
       case 4: {  // a well-formed frame of a handled command
         const uint8_t commands[] = {0x10, 0x11, 0x40, 0x41, 0x42, 0x43, 0xC2, 0xC1};
@@ -57,15 +60,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         const uint8_t status = data.ConsumeIntegralInRange<uint8_t>(0, 5);
         const Bytes payload = data.ConsumeBytes<uint8_t>(data.ConsumeIntegralInRange(0, 1100));
         QueueChunked(BuildFrame(start, command, status, payload), chunk);
-        ParseReceived();
+        ParseReceived(session);
         break;
       }
       default:
-        link_state.link_lost = false;
-        IdentifyInstrument();
+        session->link_state.link_lost = false;
+        IdentifyInstrument(session);
         break;
     }
-    CheckLinkRecords();
+    CheckLinkRecords(*session);
   }
   return 0;
 }

@@ -15,8 +15,12 @@
 #include <utility>
 #include <vector>
 
+// clang-format off
+#include "link/tcp_transport_win.h"  // first: it brings winsock2.h ahead of windows.h
 #include "link/serial_transport_win.h"
-#include "link/tcp_transport_win.h"
+// clang-format on
+#include "link/link_session.h"
+#include "link/transports.h"
 #include "tests/e2e/harness.h"
 
 namespace {
@@ -57,21 +61,52 @@ DWORD ThreadExitCode(HANDLE thread, int timeout_ms) {  // STILL_ACTIVE when it r
   return code;
 }
 
+LinkSession session;  // large: not on the stack
+
+LinkAddress Serial(const char* variable) {
+  LinkAddress address;
+  address.device = Env(variable);
+  return address;
+}
+
+LinkAddress Tcp(int port) {
+  LinkAddress address;
+  address.tcp = true;
+  address.host = "127.0.0.1";
+  address.port = static_cast<uint16_t>(port);
+  return address;
+}
+
+int Open(const LinkAddress& address) {
+  std::string reason;
+  return OpenLink(&session, address, &reason);
+}
+
+int Write(const uint8_t* bytes, int count) {
+  return session.transport.write(session.transport.context, bytes, count);
+}
+
 // Either transport, opened to the loopback plug.
 struct Transport {
   const char* name;
-  std::function<int()> open;
-  int (*write)(const uint8_t*, int);
-  int (*drain)(uint8_t*);
-  void (*close)();
-  std::function<ReaderThread*()> reader;
+  std::function<LinkAddress()> address;
+  bool serial;
 
+  int open() const { return Open(address()); }
+  void close() const { CloseTransport(&session); }
+  ReaderThread* reader() const {
+    void* context = session.transport.context;
+    return serial ? &static_cast<SerialTransport*>(context)->reader
+                  : &static_cast<TcpTransport*>(context)->reader;
+  }
   Bytes DrainUntil(size_t wanted, int timeout_ms) const {
     Bytes received;
     uint8_t chunk[kRingCapacity];
     WaitUntil(
         [&] {
-          received.insert(received.end(), chunk, chunk + drain(chunk));
+          const LinkTransport& t = session.transport;
+          const int got = t.drain != nullptr ? t.drain(t.context, chunk) : 0;
+          if (got > 0) received.insert(received.end(), chunk, chunk + got);
           return received.size() >= wanted;
         },
         timeout_ms);
@@ -79,13 +114,9 @@ struct Transport {
   }
 };
 
-const Transport kSerial = {"serial",    [] { return OpenSerial(Env("RV_ECHO_COM").c_str()); },
-                           WriteSerial, DrainSerial,
-                           CloseSerial, [] { return &serial_transport->reader; }};
-const Transport kTcp = {
-    "tcp",    [] { return OpenTcp(INADDR_LOOPBACK, std::atoi(Env("RV_ECHO_TCP_PORT").c_str())); },
-    WriteTcp, DrainTcp,
-    CloseTcp, [] { return &tcp_transport->reader; }};
+const Transport kSerial = {"serial", [] { return Serial("RV_ECHO_COM"); }, true};
+const Transport kTcp = {"tcp", [] { return Tcp(std::atoi(Env("RV_ECHO_TCP_PORT").c_str())); },
+                        false};
 
 // 3000 bytes pass the ring (1023) and the chunk its reader holds while the
 // ring is full (1024): the rest waits in the port or the socket.
@@ -94,12 +125,12 @@ TEST(Transports, EchoedBurstLosesNothingAndCloseJoinsTheReaderDropsUnreadBytesAn
     SCOPED_TRACE(t.name);
     ASSERT_EQ(0, t.open());
     const Bytes burst = Pattern(3000, 7);
-    ASSERT_GT(t.write(burst.data(), static_cast<int>(burst.size())), 0);
+    ASSERT_EQ(0, Write(burst.data(), static_cast<int>(burst.size())));
     Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
     EXPECT_EQ(burst, t.DrainUntil(burst.size(), 5000));
 
     const Bytes unread = Pattern(100, 3);
-    t.write(unread.data(), 100);
+    Write(unread.data(), 100);
     ASSERT_TRUE(WaitUntil([&] { return RingUnread(&t.reader()->ring) == 100; }, 3000));
     // The reader has ended before the port or socket is released.
     HANDLE reader = nullptr;
@@ -124,36 +155,38 @@ TEST(Transports, EchoedBurstLosesNothingAndCloseJoinsTheReaderDropsUnreadBytesAn
 }
 
 TEST(SerialTransport, ReaderEndsWhenTheDeviceDisappears) {
-  ASSERT_EQ(0, OpenSerial(Env("RV_UNPLUGGED_COM").c_str()));
+  ASSERT_EQ(0, Open(Serial("RV_UNPLUGGED_COM")));
   const uint8_t connect[6] = {0xAA, 0x10, 0, 0, 0, 0xBB};
-  ASSERT_GT(WriteSerial(connect, 6), 0);
+  ASSERT_EQ(0, Write(connect, 6));
   EXPECT_EQ(6u, kSerial.DrainUntil(6, 3000).size());
-  EXPECT_EQ(1u, ThreadExitCode(serial_transport->reader.thread, 3000));
-  EXPECT_EQ(0, WriteSerial(connect, 6));
-  CloseSerial();
+  EXPECT_EQ(1u, ThreadExitCode(kSerial.reader()->thread, 3000));
+  uint8_t rest[kRingCapacity];
+  EXPECT_EQ(-1, session.transport.drain(session.transport.context, rest));  // its end is told
+  EXPECT_EQ(-1, Write(connect, 6));
+  kSerial.close();
 }
 
 TEST(SerialTransport, AStalledPortNeverHoldsTheCaller) {
-  ASSERT_EQ(0, OpenSerial(Env("RV_STALLED_COM").c_str()));
+  ASSERT_EQ(0, Open(Serial("RV_STALLED_COM")));
   // Nothing is read at the far end, so the pty fills and then the queue.
   const Bytes frame = Pattern(64, 1);
   int accepted = 0;
   for (int i = 0; i < 2000; ++i) {
     const DWORD start = GetTickCount();
-    const int written = WriteSerial(frame.data(), static_cast<int>(frame.size()));
+    const int written = Write(frame.data(), static_cast<int>(frame.size()));
     EXPECT_LT(GetTickCount() - start, 100u) << "write " << i;
-    if (written == 0) break;
+    if (written != 0) break;
     ++accepted;
   }
   EXPECT_LT(accepted, 2000) << "the queue never filled";
   const DWORD start = GetTickCount();
-  CloseSerial();
+  kSerial.close();
   EXPECT_LT(GetTickCount() - start, 1000u);
 }
 
 // A backlog of 0 holds one finished handshake; further SYNs are dropped
 // unanswered, which is what a silent host looks like, on loopback. Either
-// failed open leaves its record for the caller's close.
+// failed open says why and leaves nothing open.
 TEST(TcpTransport, ARefusedConnectFailsAtOnceAndAnUnansweredOneAfterThreeSeconds) {
   int full_port = 0;
   int refused_port = 0;
@@ -169,13 +202,13 @@ TEST(TcpTransport, ARefusedConnectFailsAtOnceAndAnUnansweredOneAfterThreeSeconds
   } cases[] = {{refused_port, 0, 1000}, {full_port, 2900, 4000}};
   for (const auto& c : cases) {
     const DWORD start = GetTickCount();
-    EXPECT_EQ(-1, OpenTcp(INADDR_LOOPBACK, c.port));
+    std::string reason;
+    EXPECT_EQ(-1, OpenLink(&session, Tcp(c.port), &reason));
     const DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, c.min_ms);
     EXPECT_LT(elapsed, c.max_ms);
-    ASSERT_NE(nullptr, tcp_transport);
-    EXPECT_EQ(0u, kTcp.DrainUntil(1, 0).size());
-    CloseTcp();
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(nullptr, session.transport.write);
   }
   closesocket(filler);
   closesocket(full);
@@ -186,15 +219,15 @@ TEST(TcpTransport, ARefusedConnectFailsAtOnceAndAnUnansweredOneAfterThreeSeconds
 TEST(TcpTransport, PeerCloseEndsTheReaderAfterItsLastBytes) {
   int port = 0;
   SOCKET listener = e2e::ListenOnLoopback(1, &port);
-  ASSERT_EQ(0, OpenTcp(INADDR_LOOPBACK, port));
+  ASSERT_EQ(0, Open(Tcp(port)));
   SOCKET peer = accept(listener, nullptr, nullptr);
   const Bytes last = Pattern(3000, 11);
   ASSERT_EQ(3000, send(peer, reinterpret_cast<const char*>(last.data()), 3000, 0));
   closesocket(peer);
   Sleep(300);  // nobody drains: the ring fills and the reader holds the rest
   EXPECT_EQ(last, kTcp.DrainUntil(last.size(), 5000));
-  EXPECT_EQ(2u, ThreadExitCode(tcp_transport->reader.thread, 1000));
-  CloseTcp();
+  EXPECT_EQ(2u, ThreadExitCode(kTcp.reader()->thread, 1000));
+  kTcp.close();
   closesocket(listener);
 }
 

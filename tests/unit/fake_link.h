@@ -10,6 +10,7 @@
 #include "link/instrument_commands.h"
 #include "link/link_exchange.h"
 #include "link/link_frame.h"
+#include "link/link_session.h"
 #include "sim/instrument_model.h"
 #include "sim/sim_frame.h"
 
@@ -36,8 +37,11 @@ inline void QueueChunked(const Bytes& bytes, size_t chunk_size) {
     Queue(Bytes(bytes.begin() + at, bytes.begin() + std::min(bytes.size(), at + chunk_size)));
 }
 
-// The fake as the transport and the link's clock.
-inline void InstallFakeTransport() {
+// The tests' session; in static storage, as it is large.
+inline LinkSession link_session;
+
+// The fake as a session's transport and clock.
+inline void InstallFakeTransport(LinkSession* session) {
   auto drain = [](void*, uint8_t* destination) {
     if (fake_link.chunks.empty()) return 0;
     const Bytes chunk = fake_link.chunks.front();
@@ -49,26 +53,22 @@ inline void InstallFakeTransport() {
   auto write = [](void*, const uint8_t* bytes, int count) {
     fake_link.writes.emplace_back(bytes, bytes + count);
     if (fake_link.on_write) fake_link.on_write(fake_link.writes.back());
-    return count;
+    return 0;
   };
-  InstallTransport({drain, write, [](void*) { ++fake_link.closes; }, nullptr});
-  link_platform.now_ms = [] { return fake_link.now_ms; };
-  link_platform.sleep_ms = [](uint32_t ms) {
+  InstallTransport(session, {drain, write, [](void*) { ++fake_link.closes; }, nullptr, nullptr});
+  session->platform.now_ms = [] { return fake_link.now_ms; };
+  session->platform.sleep_ms = [](LinkSession*, uint32_t ms) {
     fake_link.now_ms += ms;
     ++fake_link.sleeps;
   };
-  link_platform.stop_poll_timer = [] { ++fake_link.timer_stops; };
+  session->events.disconnecting = [](void*) { ++fake_link.timer_stops; };
 }
 
-// Resets every link record and installs the fake.
+// A new session on the fake.
 inline void InstallFakeLink() {
   fake_link = FakeLink{};
-  UseDefaultLinkPlatform();
-  ResetReceiverState();
-  ResetLinkState();
-  ResetInstrumentRecords();
-  show_live_report = nullptr;
-  InstallFakeTransport();
+  InitLinkSession(&link_session);
+  InstallFakeTransport(&link_session);
 }
 
 // For on_write: the simulator's model hears every frame and answers at once.

@@ -4,9 +4,9 @@
 
 #include "cli/command_checks.h"
 #include "cli/command_line.h"
-#include "cli/link_address.h"
 #include "cli/records.h"
 #include "cli/time_texts.h"
+#include "link/link_address.h"
 
 TEST(CliLink, Forms) {
   struct Case {

@@ -11,6 +11,9 @@ struct LinkAddress {
   std::string device;  // serial: "COM3" or "/dev/ttyUSB0"
   std::string host;    // tcp
   uint16_t port = kDefaultLinkTcpPort;
+  // Windows only: TCP_NODELAY, for the latency bench's comparison. The POSIX
+  // link always sets it.
+  bool tcp_no_delay = false;
 };
 
 // com_ports: the forms of the Windows build. False with the message in *error.

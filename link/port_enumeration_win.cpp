@@ -1,10 +1,10 @@
-#include "settings/port_enumeration_win.h"
+#include "link/port_enumeration_win.h"
 
 #include <windows.h>
 // After windows.h, which it needs.
 #include <setupapi.h>
 
-#include "ui/wide_text_win.h"
+#include "link/utf16_win.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "cli/link_address.h"
+#include "link/link_address.h"
 
 #include <cctype>
 
