@@ -78,6 +78,16 @@ void CreateRows(HWND window, const ChildControl (&rows)[N], PageList* list, HWND
   for (size_t i = 0; i < N; ++i) created[i] = CreatePageControl(window, rows[i], list);
 }
 
+// The handle of the first row with control id, so that a row inserted into
+// a table moves no other control's handle.
+template <size_t N>
+HWND Row(const ChildControl (&rows)[N], const HWND (&created)[N], int id) {
+  for (size_t i = 0; i < N; ++i) {
+    if (rows[i].id == id) return created[i];
+  }
+  return nullptr;
+}
+
 void BuildNormalPage(HWND window, MainWindowRecord* record, PageList* list) {
   const int t = CurrentType();
   const OutputTypeInfo& type = output_types[t];
@@ -118,15 +128,17 @@ void BuildNormalPage(HWND window, MainWindowRecord* record, PageList* list) {
   };
   HWND created[sizeof(first) / sizeof(first[0])];
   CreateRows(window, first, list, created);
-  record->type_group = created[0];
-  record->set_button = created[2];
-  record->value_unit_label = created[3];
-  for (int i = 0; i < 3; ++i) record->range_labels[i] = created[4 + i];
-  for (int i = 0; i < 6; ++i) record->step_labels[i] = created[7 + i];
-  record->value_box = created[13];
-  for (int i = 0; i < kOutputTypeCount; ++i) record->type_radios[i] = created[14 + i];
-  record->realtime_check = created[18];
-  record->slider = created[19];
+  record->type_group = Row(first, created, IDC_TYPE_GROUP);
+  record->set_button = Row(first, created, IDC_SET_OUTPUT);
+  record->value_unit_label = Row(first, created, IDC_VALUE_UNIT);
+  for (int i = 0; i < 3; ++i) record->range_labels[i] = Row(first, created, IDC_RANGE_MIN + i);
+  for (int i = 0; i < 6; ++i) record->step_labels[i] = Row(first, created, 214 + 4 * i);
+  record->value_box = Row(first, created, IDC_VALUE_BOX);
+  for (int i = 0; i < kOutputTypeCount; ++i) {
+    record->type_radios[i] = Row(first, created, IDC_TYPE_RADIO_0 + i);
+  }
+  record->realtime_check = Row(first, created, IDC_REALTIME_CHECK);
+  record->slider = Row(first, created, IDC_SLIDER);
 
   SetLimit(record->value_box, 10);
   SetChecked(record->type_radios[t], true);
@@ -182,8 +194,8 @@ void BuildSweepPage(HWND window, MainWindowRecord* record, PageList* list) {
   list->Add(record->type_group);
   HWND created[sizeof(controls) / sizeof(controls[0])];
   CreateRows(window, controls, list, created);
-  for (int i = 0; i < 2; ++i) record->sweep_unit_labels[i] = created[6 + i];
-  for (int i = 0; i < 4; ++i) record->sweep_boxes[i] = created[10 + i];
+  for (int i = 0; i < 2; ++i) record->sweep_unit_labels[i] = Row(controls, created, 224 + i);
+  for (int i = 0; i < 4; ++i) record->sweep_boxes[i] = Row(controls, created, IDC_SWEEP_A + i);
   SetLimit(record->sweep_boxes[0], 10);
   SetLimit(record->sweep_boxes[1], 10);
   SetLimit(record->sweep_boxes[2], 5);
@@ -217,9 +229,9 @@ void BuildReplayPage(HWND window, MainWindowRecord* record, PageList* list) {
   };
   HWND created[sizeof(controls) / sizeof(controls[0])];
   CreateRows(window, controls, list, created);
-  record->repeat_check = created[8];
-  record->channel_list = created[9];
-  record->count_box = created[10];
+  record->repeat_check = Row(controls, created, IDC_REPEAT_CHECK);
+  record->channel_list = Row(controls, created, IDC_CHANNEL_LIST);
+  record->count_box = Row(controls, created, IDC_REPEAT_COUNT);
 
   SetChecked(record->repeat_check, output_settings.replay_endless);
   for (unsigned channel = 1; channel <= 5; ++channel) {
