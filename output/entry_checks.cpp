@@ -1,7 +1,6 @@
 #include "output/entry_checks.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstdlib>
 
 #include "output/output_types.h"
@@ -43,30 +42,23 @@ void Replace(EntryProblem* problem, const EntryProblem& next) {
   if (next.fault != EntryFault::None) *problem = next;
 }
 
-struct FieldTexts {
-  const char* not_number;
-  const char* range;  // min, max and the unit, which a format without %s leaves out
-};
-
-FieldTexts TextsOf(EntryField field) {
+// What a message calls the field.
+const char* FieldName(EntryField field) {
   switch (field) {
     case EntryField::OutputValue:
-      return {"出力値を数字で入力してください。", "出力値は%d～%d%sの範囲で入力してください。"};
+      return "出力値";
     case EntryField::PointA:
-      return {"A点出力値を数字で入力してください。",
-              "A点出力値は%d～%d%sの範囲で入力してください。"};
+      return "A点出力値";
     case EntryField::PointB:
-      return {"B点出力値を数字で入力してください。",
-              "B点出力値は%d～%d%sの範囲で入力してください。"};
+      return "B点出力値";
     case EntryField::T1:
-      return {"T1を数字で入力してください。", "T1は%d～%dの範囲で入力してください。"};
+      return "T1";
     case EntryField::T2:
-      return {"T2を数字で入力してください。", "T2は%d～%dの範囲で入力してください。"};
+      return "T2";
     case EntryField::ReplayCount:
-      return {"繰り返し回数を数字で入力してください。",
-              "繰り返し回数は%d～%dの範囲で入力してください。"};
+      return "繰り返し回数";
   }
-  return {"", ""};
+  return "";
 }
 
 }  // namespace
@@ -78,13 +70,13 @@ std::string EntryMessage(const EntryProblem& problem) {
     case EntryFault::BothTimesZero:
       return "T1とT2のどちらかは0以外で入力してください。";
     case EntryFault::NotNumber:
-      return TextsOf(problem.field).not_number;
-    case EntryFault::OutOfRange: {
-      char text[200];
-      std::snprintf(text, sizeof text, TextsOf(problem.field).range, static_cast<int>(problem.min),
-                    static_cast<int>(problem.max), problem.unit);
-      return text;
-    }
+      return std::string(FieldName(problem.field)) + "を数字で入力してください。";
+    case EntryFault::OutOfRange:
+      // Joined, not formatted: a runtime that reads format strings as code
+      // page 932 takes the last byte of a UTF-8 "～" for a lead byte and
+      // swallows the '%' behind it.
+      return std::string(FieldName(problem.field)) + "は" + std::to_string(problem.min) + "～" +
+             std::to_string(problem.max) + problem.unit + "の範囲で入力してください。";
   }
   return "";
 }

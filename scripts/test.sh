@@ -6,6 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 echo "== format check"
 "$root/scripts/check-format.sh"
+"$root/scripts/check-format-strings.py"
 
 echo "== build"
 "$root/scripts/build.sh"
