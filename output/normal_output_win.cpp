@@ -27,9 +27,9 @@ namespace {
 constexpr UINT kLiveValuePeriodMs = 500;
 constexpr UINT kRealtimePeriodMs = 100;
 
-void SendOutputCode(int type, int code) {
-  SendOutputCommand(main_window->link_session, static_cast<uint8_t>(type),
-                    static_cast<uint16_t>(code));
+int SendOutputCode(int type, int code) {
+  return SendOutputCommand(main_window->link_session, static_cast<uint8_t>(type),
+                           static_cast<uint16_t>(code));
 }
 
 void SetNumberText(HWND control, uint32_t value) {
@@ -98,12 +98,13 @@ void SetOutputValue(HWND window) {
   }
   SendMessageW(main_window->slider, TBM_SETPOS, TRUE,
                SliderPosition(stored, output_types[type].min, output_types[type].max));
-  SendOutputCode(type, EncodeOutputValue(stored, type));
+  if (SendOutputCode(type, EncodeOutputValue(stored, type)) != 0) ShowNoAnswer(window);
 }
 
-void OutputOff() {
-  SendOutputCode(output_settings.output_type, 0);
+void OutputOff(HWND window) {
+  const int result = SendOutputCode(output_settings.output_type, 0);
   StopRealtimeOutput();
+  if (result != 0) ShowNoAnswer(window);
 }
 
 void ApplyRealtimeCheck() {
@@ -124,6 +125,8 @@ void RealtimeTick(HWND window) {
   const int type = output_settings.output_type;
   double& stored = output_settings.output_value[type];
   const std::string text = GetControlText(w->value_box);
+  // No message on failure: the live value shows the truth, and a box every
+  // tick would bury the user.
   if (TakeRealtimeValue(text.c_str(), type, &stored, &w->resend)) {
     SendOutputCode(type, EncodeOutputValue(stored, type));
   }

@@ -5,7 +5,7 @@
 
 void ApplyOutputType();
 void SetOutputValue(HWND window);  // button 440
-void OutputOff();                  // button 441
+void OutputOff(HWND window);       // button 441
 void ApplyRealtimeCheck();
 void RealtimeTick(HWND window);   // timer 1002
 void LiveValueTick(HWND window);  // timer 1000

@@ -34,12 +34,16 @@ void StartReplay(HWND window) {
     return;
   }
   StopRealtimeOutput();
-  SendReplayCommand(main_window->link_session, static_cast<uint8_t>(output_settings.replay_channel),
-                    count);
+  if (SendReplayCommand(main_window->link_session,
+                        static_cast<uint8_t>(output_settings.replay_channel), count) != 0) {
+    ShowNoAnswer(window);
+  }
 }
 
-void StopReplay() {
-  SendCommandAndWait(main_window->link_session, CMD_STOP_REPLAY, 0, nullptr);
+void StopReplay(HWND window) {
+  if (SendCommandAndWait(main_window->link_session, CMD_STOP_REPLAY, 0, nullptr) != 0) {
+    ShowNoAnswer(window);
+  }
 }
 
 void ApplyRepeatCheck() {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 void StartReplay(HWND window);  // button 443
-void StopReplay();              // button 444
+void StopReplay(HWND window);   // button 444
 void ApplyRepeatCheck();
 // Takes the channel and count into the output settings.
 void CaptureReplayEntries();

@@ -28,8 +28,10 @@ void StartSweep(HWND window) {
     return;
   }
   StopRealtimeOutput();
-  SendSweepCommand(main_window->link_session, static_cast<uint8_t>(type),
-                   static_cast<uint16_t>(EncodeOutputValue(sweep.a, type)),
-                   static_cast<uint16_t>(EncodeOutputValue(sweep.b, type)),
-                   static_cast<uint16_t>(sweep.t1), static_cast<uint16_t>(sweep.t2));
+  if (SendSweepCommand(main_window->link_session, static_cast<uint8_t>(type),
+                       static_cast<uint16_t>(EncodeOutputValue(sweep.a, type)),
+                       static_cast<uint16_t>(EncodeOutputValue(sweep.b, type)),
+                       static_cast<uint16_t>(sweep.t1), static_cast<uint16_t>(sweep.t2)) != 0) {
+    ShowNoAnswer(window);
+  }
 }

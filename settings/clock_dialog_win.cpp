@@ -16,19 +16,15 @@ void Tell(HWND dialog, const std::string& text, const char* caption) {
 
 // Without an answer the fields hold an old time, or the PC's: never shown as
 // the instrument's.
-void TellNoAnswer(HWND dialog) {
-  ShowWarning(dialog, "計測器から応答がありませんでした。", "エラー");
-}
-
 void GetClock(HWND dialog) {
   LinkSession* session = main_window->link_session;
-  if (GetInstrumentClock(session) != 0) return TellNoAnswer(dialog);
+  if (GetInstrumentClock(session) != 0) return ShowNoAnswer(dialog);
   Tell(dialog, ClockGetMessage(session->clock_fields), "本体時刻取得");
 }
 
 void SetClock(HWND dialog) {
   LinkSession* session = main_window->link_session;
-  if (SetInstrumentClock(session, nullptr) != 0) return TellNoAnswer(dialog);
+  if (SetInstrumentClock(session, nullptr) != 0) return ShowNoAnswer(dialog);
   Tell(dialog, ClockSetMessage(session->clock_fields), "本体時刻設定");
 }
 

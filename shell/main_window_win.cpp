@@ -78,7 +78,7 @@ bool HandleCommand(HWND window, int id) {
       SetOutputValue(window);
       return true;
     case IDC_OUTPUT_OFF:
-      OutputOff();
+      OutputOff(window);
       return true;
     case IDC_START_SWEEP:
       StartSweep(window);
@@ -87,7 +87,7 @@ bool HandleCommand(HWND window, int id) {
       StartReplay(window);
       return true;
     case IDC_STOP_REPLAY:
-      StopReplay();
+      StopReplay(window);
       return true;
     case IDC_REALTIME_CHECK:
       ApplyRealtimeCheck();

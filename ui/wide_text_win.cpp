@@ -13,3 +13,7 @@ void SetControlText(HWND control, const char* utf8) {
 void ShowWarning(HWND owner, const char* text, const char* caption) {
   MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MB_ICONWARNING);
 }
+
+void ShowNoAnswer(HWND owner) {
+  ShowWarning(owner, "計測器から応答がありませんでした。", "エラー");
+}

@@ -95,6 +95,28 @@ TEST_F(OutputPages, EachPageSendsTypeCodesTimesAndCountOrShowsTheEntryMessage) {
   EXPECT_TRUE(run.Enabled(506));
   EXPECT_EQ(run.Text(506), "65536");
   EXPECT_EQ(Outcome(444, 0xC5), "");
+
+  // Unanswered, every button says so in a box the main window owns; real-time
+  // output does not, since its next tick would bring another.
+  fake.Change([](FakeScript& s) {
+    for (uint8_t command : {kSetOutput, uint8_t{0xC4}, uint8_t{0xC5}, uint8_t{0xC6}}) {
+      s.answers[command] = std::nullopt;
+    }
+  });
+  const std::pair<int, const char*> valid[] = {{502, "-50"}, {504, "100"}, {506, "3"}};
+  for (const auto& [id, text] : valid) run.SetText(id, text);
+  for (int id : {440, 441, 442, 443, 444}) {
+    fake.Clear();
+    run.Click(id);
+    Dialog box;
+    ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &box)) << id;
+    EXPECT_EQ(GetWindow(box.window, GW_OWNER), run.window) << id;
+    EXPECT_TRUE(MessageShown(run, "エラー", "計測器から応答がありませんでした。")) << id;
+    EXPECT_EQ(fake.Frames().size() - fake.Count(0xC2), 1u) << id;
+  }
+  run.Press(600, true);
+  ASSERT_TRUE(fake.WaitFor(kSetOutput, 1000));
+  EXPECT_TRUE(run.NoDialogWithin(2500));
 }
 
 TEST_F(OutputPages,
