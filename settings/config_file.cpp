@@ -136,9 +136,8 @@ void LoadConnection(const ProfileStore& store) {
     Write(store, "IF", "ip", Format("%u", settings.ip_address));
   }
 
-  // A port beyond 16 bits would be cut to another port at connect.
   uint32_t port = ReadInteger(store, "IF", "port", 0);
-  if (port >= 1 && port <= 65535) {
+  if (IsUsableTcpPort(port)) {
     settings.tcp_port = port;
   } else {
     Write(store, "IF", "port", Format("%u", settings.tcp_port));

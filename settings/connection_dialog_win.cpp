@@ -44,14 +44,12 @@ void Initialise(HWND dialog) {
   Send(dialog, IDC_CONN_METHOD, CB_SETCURSEL, static_cast<WPARAM>(settings.connection_type), 0);
   ShowRowsForMethod(dialog);
 
-  // Opening the dialog already takes the matching listed port, even if the
-  // dialog is then cancelled.
+  // Only preselected: the stored port changes with OK, never on opening.
   PortList ports = MakePortList(EnumeratePortNames());
   for (const std::string& item : ports.items) AddItem(dialog, IDC_CONN_PORT_LIST, item.c_str());
   SelectStoredPort(&ports, settings.com_port);
   if (ports.selected >= 0) {
     Send(dialog, IDC_CONN_PORT_LIST, CB_SETCURSEL, static_cast<WPARAM>(ports.selected), 0);
-    TakePortName(ports.items[ports.selected].c_str(), settings.com_port);
   }
 
   Send(dialog, IDC_CONN_IP, IPM_SETADDRESS, 0, static_cast<LPARAM>(settings.ip_address));
@@ -70,7 +68,9 @@ std::string SelectedPortText(HWND dialog) {
   return Narrow(text);
 }
 
-void TakeChoices(HWND dialog) {
+// Stores every usable field; false when the TCP port is not one, which is
+// then neither stored nor saved.
+bool TakeChoices(HWND dialog) {
   ConnectionSettings& settings = connection_settings;
   LRESULT method = Send(dialog, IDC_CONN_METHOD, CB_GETCURSEL, 0, 0);
   if (method == 0 || method == 1) settings.connection_type = static_cast<int32_t>(method);
@@ -78,9 +78,15 @@ void TakeChoices(HWND dialog) {
   DWORD address = 0;
   Send(dialog, IDC_CONN_IP, IPM_GETADDRESS, 0, reinterpret_cast<LPARAM>(&address));
   settings.ip_address = address;
-  std::string port = GetControlText(GetDlgItem(dialog, IDC_CONN_TCP_PORT));
-  settings.tcp_port = static_cast<uint32_t>(TextToInteger(port.c_str()));
-  for (SettingItem item : kConnectionItems) SaveSetting(item);
+  const std::string text = GetControlText(GetDlgItem(dialog, IDC_CONN_TCP_PORT));
+  const int32_t port = TextToInteger(text.c_str());
+  const bool usable = IsUsableTcpPort(port);
+  if (usable) settings.tcp_port = static_cast<uint32_t>(port);
+  for (SettingItem item : kConnectionItems) {
+    if (usable || item != SettingItem::kTcpPort) SaveSetting(item);
+  }
+  if (!usable) ShowWarning(dialog, "ポート番号は1～65535の範囲で入力してください。", "エラー");
+  return usable;
 }
 
 }  // namespace
@@ -97,8 +103,7 @@ INT_PTR CALLBACK ConnectionDialogProc(HWND dialog, UINT message, WPARAM wparam, 
           ShowRowsForMethod(dialog);
           return TRUE;
         case IDC_CONN_OK:
-          TakeChoices(dialog);
-          EndDialog(dialog, IDOK);
+          if (TakeChoices(dialog)) EndDialog(dialog, IDOK);
           return TRUE;
         case IDC_CONN_CANCEL:
           EndDialog(dialog, 0);

@@ -29,6 +29,10 @@ struct OutputSettings {
 // The instrument's own access point answers here; nothing else knows this value.
 constexpr uint32_t kDefaultIpAddress = (192u << 24) | (168u << 16) | (4u << 8) | 1u;
 constexpr uint32_t kDefaultTcpPort = 10101;
+// A port beyond 16 bits would be cut to another port at connect.
+constexpr bool IsUsableTcpPort(long long port) {
+  return port >= 1 && port <= 65535;
+}
 
 extern const char* const kConnectionMethodNames[2];  // "USB", "Wi-Fi"
 

@@ -48,12 +48,7 @@ void ShowConnectedButtons(bool connected) {
   EnableWindow(main_window->off_button, connected);
 }
 
-}  // namespace
-
-void ConnectInstrument(HWND window) {
-  // The button is disabled while connected; a second open would replace the
-  // live transport.
-  if (connection_settings.connected) return;
+void OpenAndIdentify(HWND window) {
   LinkSession* session = main_window->link_session;
 
   int result = OpenSelectedTransport(session);
@@ -82,6 +77,19 @@ void ConnectInstrument(HWND window) {
   connection_settings.connected = false;
   ShowConnectionText();
   ShowIdentityText();
+}
+
+}  // namespace
+
+void ConnectInstrument(HWND window) {
+  // The button is disabled while connected; a second open would replace the
+  // live transport. A connect's failure message runs a message loop, in which
+  // a posted 接続 would start another connect under the first.
+  static bool connecting = false;
+  if (connection_settings.connected || connecting) return;
+  connecting = true;
+  OpenAndIdentify(window);
+  connecting = false;
 }
 
 void DisconnectInstrument(HWND window) {

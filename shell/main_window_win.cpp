@@ -45,8 +45,16 @@ void InitCommonControlClasses() {
   if (!InitCommonControlsEx(&classes)) InitCommonControls();
 }
 
+// The commands that talk to the instrument. Their buttons are disabled
+// without a link, but another program can post them: each would sit out the
+// command time-out.
+bool NeedsLink(int id) {
+  return id == IDC_CLOCK_SETTINGS || (id >= IDC_SET_OUTPUT && id <= IDC_STOP_REPLAY);
+}
+
 // Returns true when the command was handled and the procedure returns 0.
 bool HandleCommand(HWND window, int id) {
+  if (NeedsLink(id) && !connection_settings.connected) return true;
   switch (id) {
     case IDM_ABOUT:
       OpenDialog(window, IDD_ABOUT, AboutDialogProc);
@@ -60,13 +68,13 @@ bool HandleCommand(HWND window, int id) {
     case IDC_CONNECTION_SETTINGS:
       // Its button is disabled while connected, but another program can post
       // the command: the dialog would change the transport under the open link.
-      if (!connection_settings.connected &&
-          OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc) == IDOK) {
-        ShowConnectionText();
+      if (!connection_settings.connected) {
+        OpenDialog(window, IDD_CONNECTION, ConnectionDialogProc);
+        ShowConnectionText();  // OK may have stored a method before the dialog stayed open
       }
       return true;
     case IDC_CLOCK_SETTINGS:
-      if (connection_settings.connected) OpenDialog(window, IDD_CLOCK, ClockDialogProc);
+      OpenDialog(window, IDD_CLOCK, ClockDialogProc);
       return true;
     case IDC_TYPE_RADIO_0:
     case IDC_TYPE_RADIO_0 + 1:

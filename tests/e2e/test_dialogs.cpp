@@ -137,39 +137,59 @@ TEST_F(Dialogs, AboutBoxClosesEveryWayAndConnectionDialogRowsFollowTheMethodAndO
   EXPECT_EQ(run.Config(), before);
   EXPECT_EQ(run.Status(0), "USB接続(未接続)");
 
-  // OK with the other method and an empty port field, which the next start
-  // reads as the default port.
+  // OK with the other method and a port outside 1-65535: refused in a message
+  // the dialog owns, which leaves it open with the method stored, not the port.
   UseConnectionDialog(run, 410, [&](const Dialog& d) {
     tcp(d);
-    ASSERT_TRUE(d.SetText(500, ""));
+    for (const char* port : {"", "70000"}) {
+      ASSERT_TRUE(d.SetText(500, port));
+      d.Click(410);
+      Dialog box;
+      ASSERT_TRUE(run.WaitForDialog(kWaitTimeoutMs, &box, "エラー")) << port;
+      EXPECT_EQ(box.text, "ポート番号は1～65535の範囲で入力してください。");
+      EXPECT_EQ(GetWindow(box.window, GW_OWNER), d.window);
+      box.Click(IDOK);
+      ASSERT_TRUE(box.WaitGone() && run.Sync());
+      EXPECT_TRUE(IsWindowVisible(d.window)) << port;
+    }
+    EXPECT_EQ(IniValues(run.Config(), {"IF/type", "IF/port"}), (Strings{"1", "10101"}));
+    ASSERT_TRUE(d.SetText(500, "65535"));
   });
   // The address and the serial port as they were.
   EXPECT_EQ(IniValues(run.Config(), {"IF/type", "IF/port", "IF/ip", "IF/com"}),
-            (Strings{"1", "0", "2130706433", "COM1"}));
+            (Strings{"1", "65535", "2130706433", "COM1"}));
   EXPECT_EQ(run.Status(0), "Wi-Fi接続(未接続)");
 
-  // Without a link the clock command has nothing to talk to, and unknown ids
-  // go to default processing and leave the window as it was.
-  for (int id : {403, 999}) run.Click(id);
+  // Without a link the commands that talk to the instrument are ignored at
+  // once, even with an entry that would be refused (501), and unknown ids go
+  // to default processing and leave the window as it was.
+  ASSERT_TRUE(run.SetText(501, "abc"));
+  const uint64_t start = GetTickCount64();
+  for (int id : {403, 440, 441, 442, 443, 444, 999}) run.Click(id);
   ASSERT_TRUE(run.Sync());
-  EXPECT_TRUE(run.NoDialogWithin(300)) << "the clock dialog opened while disconnected";
+  EXPECT_LT(GetTickCount64() - start, 1000u) << "a command waited for an answer";
+  EXPECT_TRUE(run.NoDialogWithin(300)) << "a dialog or message opened while disconnected";
   EXPECT_TRUE(run.Enabled(400));
 }
 
-// The stored port is not present: the first listed one is selected at once,
-// and the file changes only with OK.
-TEST_F(Dialogs, PortListShowsThePresentPorts) {
-  SerialPorts ports({L"COM3", L"COM7"});
+// The stored port is not present: the first listed one, the simulator's, is
+// preselected, but the port to open changes only with OK.
+TEST_F(Dialogs, PortListShowsThePresentPortsAndOnlyOkTakesOne) {
+  if (kSimulatorComPort.empty()) GTEST_SKIP() << "no simulator";
+  SerialPorts ports({Widen(kSimulatorComPort), L"COM7"});
   if (!ports.ok()) GTEST_SKIP() << "serial port devices could not be registered";
   ASSERT_TRUE(Started(run, LinkConfig("COM5")));
   auto first = [](const Dialog& d) {
-    EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{"COM3", "COM7"}));
+    EXPECT_EQ(d.ComboItems(311), (std::vector<std::string>{kSimulatorComPort, "COM7"}));
     EXPECT_EQ(d.ComboSelection(311), 0);
   };
   UseConnectionDialog(run, 411, first);
   EXPECT_EQ(IniValues(run.Config(), {"IF/com"}), Strings{"COM5"});
+  run.Click(400);
+  EXPECT_TRUE(MessageShown(run, "接続失敗", "接続できませんでした。")) << "COM5 was not tried";
   UseConnectionDialog(run, 410, first);
-  EXPECT_EQ(IniValues(run.Config(), {"IF/com"}), Strings{"COM3"});
+  EXPECT_EQ(IniValues(run.Config(), {"IF/com"}), Strings{kSimulatorComPort});
+  ASSERT_TRUE(Connected(run));
 }
 
 class ClockDialog : public Scenario {
