@@ -134,7 +134,9 @@ bool HandleNotify(WPARAM wparam, LPARAM lparam, LRESULT* result) {
   const int id = static_cast<int>(wparam);
   if (header->code == UDN_DELTAPOS && id >= IDC_STEP_COARSE && id <= IDC_STEP_COARSE + 2) {
     StepOutputValue(id, reinterpret_cast<const NMUPDOWN*>(lparam)->iDelta);
-    *result = 0;  // lets the control move its own position too
+    // Refused: the control's position never moves, so it never reaches a
+    // limit at which a system may stop notifying.
+    *result = 1;
     return true;
   }
   if (header->code == TCN_SELCHANGE) {

@@ -190,4 +190,15 @@ TEST_F(OutputPages,
   ChooseType(run, 0);
   for (const auto& [id, text] : type0) EXPECT_EQ(run.Text(id), text) << "type 0, " << id;
   EXPECT_EQ(run.Slider(), 123);
+
+  // A step control's own position never moves, so no limit of it can stop
+  // its arrows: 200 clicks each way, every one applied.
+  const LRESULT position = Query(run.Control(1202), UDM_GETPOS32);
+  const std::pair<int, const char*> ways[] = {{+1, "32.34"}, {-1, "12.34"}};
+  for (const auto& [delta, shown] : ways) {
+    for (int click = 0; click < 200; ++click) run.ClickUpDown(1202, delta);
+    // A sent query overtakes the posted clicks: waited for, not synced.
+    EXPECT_TRUE(WaitUntil([&] { return run.Text(501) == shown; })) << run.Text(501);
+    EXPECT_EQ(Query(run.Control(1202), UDM_GETPOS32), position);
+  }
 }
