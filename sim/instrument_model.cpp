@@ -192,6 +192,10 @@ void FrameComplete(InstrumentModel* model, int link, SimFrameReader* r) {
   Log(model, link, "rx", frame.data(), static_cast<int>(frame.size()), note);
   if (answer) Queue(model, link, command, Handle(model, command, r->data));
   if (drop) model->drop_requested[link] = true;
+  if (command == 0x10) model->frames_since_connect = 0;
+  if (++model->frames_since_connect == o.stall_after) {
+    model->stall_until_ms[link] = model->now_ms + o.stall_ms;
+  }
 }
 
 void ResetReader(SimFrameReader* r) {
@@ -280,6 +284,9 @@ void InitModel(InstrumentModel* model, const SimOptions& options, int64_t clock_
   model->options = options;
   model->clock_seconds = clock_seconds;
   for (SimFrameReader& r : model->readers) ResetReader(&r);
+  if (options.stall_after < 0) {
+    for (uint64_t& until : model->stall_until_ms) until = options.stall_ms;
+  }
 }
 
 void AdvanceModel(InstrumentModel* model, uint64_t now_ms) {

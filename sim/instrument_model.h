@@ -21,6 +21,10 @@ struct SimOptions {
   bool silent = false;
   int64_t silent_after = -1;  // answer this many frames, then stay silent
   int64_t drop_after = -1;    // drop the link that brings the frame after this many
+  // Read nothing for stall_ms: from the start, or with stall_after after
+  // answering that many frames since the last connect command (0x10).
+  uint32_t stall_ms = 0;
+  int64_t stall_after = -1;
   uint32_t delay_ms = 0;
   int status_override[kAllCommands + 1];  // -1: the normal status
   bool short_reply[kAllCommands + 1];     // last data byte missing (no data: no checksum)
@@ -49,6 +53,7 @@ struct InstrumentModel {
   SimOptions options;
   uint64_t now_ms;
   int64_t frames_received;
+  int64_t frames_since_connect;
   // Instrument clock: seconds since 2000-01-01 00:00:00 at clock_set_ms.
   int64_t clock_seconds;
   uint64_t clock_set_ms;
@@ -64,7 +69,8 @@ struct InstrumentModel {
   SimFrameReader readers[kSimLinkCount];
   std::vector<SimAnswer> outbox;
   bool drop_requested[kSimLinkCount];
-  std::vector<std::string> log;  // one line per frame, taken by the caller
+  uint64_t stall_until_ms[kSimLinkCount];  // the link is read again from then on
+  std::vector<std::string> log;            // one line per frame, taken by the caller
 };
 
 // clock_seconds: the instrument's clock at start, seconds since 2000-01-01.

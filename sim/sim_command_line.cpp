@@ -11,6 +11,8 @@ const char* const kSimUsage =
     "  --log FILE          frame log (default: stderr)\n"
     "  --echo              send back every byte received (no instrument)\n"
     "  --stall             never read what arrives, as a port whose CTS stays low\n"
+    "  --stall-for MS      read nothing for MS ms: from the start, or with\n"
+    "  --stall-after N     after answering N frames since the last connect (0x10)\n"
     "  --clock 'YYYY-MM-DD HH:MM:SS'  instrument clock at start (default: local time)\n"
     "  --device-code N     device code in the version reply (default 2)\n"
     "  --firmware M.NN     firmware version (default 1.05)\n"
@@ -110,12 +112,14 @@ bool ParseSimCommandLine(int argc, const char* const* argv, SimCommandLine* out,
     } else if (flag == "--serial") {
       if (std::strlen(value) != 8) return fail("needs 8 characters");
       o.serial_number = value;
-    } else if (flag == "--silent-after" || flag == "--drop-after") {
+    } else if (flag == "--silent-after" || flag == "--drop-after" || flag == "--stall-after") {
       if (!ParseNumber(value, 0, 1000000000, &number)) return fail("not a count");
-      (flag == "--silent-after" ? o.silent_after : o.drop_after) = number;
-    } else if (flag == "--delay") {
+      (flag == "--silent-after" ? o.silent_after
+       : flag == "--drop-after" ? o.drop_after
+                                : o.stall_after) = number;
+    } else if (flag == "--delay" || flag == "--stall-for") {
       if (!ParseNumber(value, 0, 60000, &number)) return fail("not 0..60000 ms");
-      o.delay_ms = static_cast<uint32_t>(number);
+      (flag == "--delay" ? o.delay_ms : o.stall_ms) = static_cast<uint32_t>(number);
     } else if (flag == "--status") {
       const char* equals = std::strchr(value, '=');
       if (!equals) return fail("needs CMD=S");

@@ -202,6 +202,12 @@ void WriteLink(Simulator* sim, int link) {
   }
 }
 
+// A stalled link is not read: what arrives waits in the pty or the socket,
+// and once those are full the peer's writes stall.
+bool Stalled(const Simulator& sim, int link) {
+  return sim.command_line.stall || NowMs(sim) < sim.model.stall_until_ms[link];
+}
+
 bool AnswersWaiting(const Simulator& sim, int link) {
   for (const SimAnswer& a : sim.model.outbox)
     if (a.link == link) return true;
@@ -220,7 +226,7 @@ void Run(Simulator* sim) {
     for (int link = 0; link < kSimLinkCount; ++link) {
       if (sim->links[link].fd < 0) continue;
       link_at[link] = count;
-      short events = sim->command_line.stall ? 0 : POLLIN;
+      short events = Stalled(*sim, link) ? 0 : POLLIN;
       if (!sim->links[link].out.empty()) events |= POLLOUT;
       fds[count++] = {sim->links[link].fd, events, 0};
     }
@@ -235,7 +241,7 @@ void Run(Simulator* sim) {
     for (int link = 0; link < kSimLinkCount; ++link) {
       int at = link_at[link];
       if (at < 0 || sim->links[link].fd < 0 || sim->links[link].fd != fds[at].fd) continue;
-      if (sim->command_line.stall) continue;
+      if (Stalled(*sim, link)) continue;
       if (fds[at].revents & (POLLIN | POLLHUP | POLLERR)) ReadLink(sim, link);
     }
     AdvanceModel(&sim->model, NowMs(*sim));

@@ -25,9 +25,11 @@ sim_session_dir=$dir
 # The simulators, each on a loopback port and a pty: for the end-to-end tests
 # an instrument and one whose pty vanishes after five frames; for the
 # transport tests a loopback plug, one whose pty vanishes after its first
-# answer, and one that never reads. A pty vanishes as an unplugged adapter's
-# would, once in a simulator's life.
+# answer, and one that never reads; for both, one that reads nothing for 5 s
+# after the three frames of each identification. A pty vanishes as an
+# unplugged adapter's would, once in a simulator's life.
 declare -A unplugs_after=([gone]=5 [unplugged]=1)
+stall_ms=5000
 start_unplugging() {
   sim_start "$1" --drop-after "${unplugs_after[$1]}"
 }
@@ -36,10 +38,12 @@ start_simulators() {
     start_unplugging gone && sim_map_com "$gone_pty" RV_E2E_GONE_COM &&
     sim_start echo --echo && sim_map_com "$echo_pty" RV_ECHO_COM &&
     start_unplugging unplugged && sim_map_com "$unplugged_pty" RV_UNPLUGGED_COM &&
-    sim_start stalled --stall && sim_map_com "$stalled_pty" RV_STALLED_COM || return 1
+    sim_start stalled --stall && sim_map_com "$stalled_pty" RV_STALLED_COM &&
+    sim_start stalls --stall-after 3 --stall-for "$stall_ms" &&
+    sim_map_com "$stalls_pty" RV_STALLS_COM || return 1
   echo "export RV_E2E_SIM_COM=$RV_E2E_SIM_COM RV_E2E_GONE_COM=$RV_E2E_GONE_COM" \
     "RV_ECHO_COM=$RV_ECHO_COM RV_ECHO_TCP_PORT=$echo_port RV_UNPLUGGED_COM=$RV_UNPLUGGED_COM" \
-    "RV_STALLED_COM=$RV_STALLED_COM" >>"$dir/env"
+    "RV_STALLED_COM=$RV_STALLED_COM RV_STALLS_COM=$RV_STALLS_COM RV_STALL_MS=$stall_ms" >>"$dir/env"
 }
 
 case "$1" in
@@ -83,7 +87,7 @@ case "$1" in
     timeout 800 "$root/scripts/wine-run.sh" "${@:3}" && exit 0
     status=$?
     echo "--- simulator logs (last lines)"
-    tail -n 20 "$dir"/{sim,gone,echo,unplugged,stalled}.log
+    tail -n 20 "$dir"/{sim,gone,echo,unplugged,stalled,stalls}.log
     exit $status
     ;;
   stop)

@@ -62,6 +62,9 @@ inline const std::wstring kProgramPath = WindowsPath(Env("RV_E2E_PROGRAM"));
 inline const std::string kSimulatorComPort = Env("RV_E2E_SIM_COM");  // the simulator's pty
 // A second simulator's pty, which closes after five frames.
 inline const std::string kVanishingComPort = Env("RV_E2E_GONE_COM");
+// A third's, which reads nothing for kStallMs after the three frames of each identification.
+inline const std::string kStallingComPort = Env("RV_STALLS_COM");
+inline const int kStallMs = std::atoi(Env("RV_STALL_MS").c_str());
 
 // ---- Loopback sockets: tests never listen on or connect to any other address ----
 inline sockaddr_in Loopback(int port) {

@@ -1,7 +1,8 @@
 // Connecting and disconnecting: what goes on the wire, the status bar, the
 // controls of each state, the live display, the failure messages, the link
-// loss in its three forms (silent peer, dropped TCP, vanished port), and what
-// the ends of the program do to an open link.
+// loss in its three forms (silent peer, dropped TCP, vanished port), the
+// stalls and broken replies that are none, and what the ends of the program do
+// to an open link.
 #include <string>
 #include <vector>
 
@@ -116,6 +117,17 @@ TEST_F(Connect, OverSerialShowsUsbAndIdentityAndAVanishingPortIsALinkLoss) {
   EXPECT_TRUE(WaitUntil([&] { return run.Text(201) != "-------"; })) << "no live value";
   ASSERT_TRUE(Disconnected(run));
   ExpectWindow(run, "USB", "");
+
+  // The third takes no bytes for a while after the identification: shorter
+  // than the loss time, so the window stays connected and shows the live
+  // value once the port moves again.
+  ASSERT_TRUE(Started(run, LinkConfig(kStallingComPort)));
+  ASSERT_TRUE(Connected(run));
+  Sleep(kStallMs / 2);
+  EXPECT_EQ(run.Text(201), "-------") << "no stall";
+  EXPECT_TRUE(WaitUntil([&] { return run.Text(201) != "-------"; }, kStallMs + 3000));
+  EXPECT_TRUE(run.NoDialogWithin(0));
+  ExpectWindow(run, "USB", kIdentity);
 
   // The session's second simulator closes its pty after five frames.
   ASSERT_TRUE(Started(run, LinkConfig(kVanishingComPort)));

@@ -1,7 +1,7 @@
 // The Win32 transports under Wine, against the simulators of the run's Wine
 // session (tests/wine-session.sh: a loopback plug on TCP and a pty, a pty that
-// vanishes after its first answer, one that is never read) and loopback
-// sockets of our own.
+// vanishes after its first answer, one that is never read, one that stalls
+// after each identification) and loopback sockets of our own.
 #include <gtest/gtest.h>
 // clang-format off
 #include <winsock2.h>
@@ -9,6 +9,7 @@
 #include <tlhelp32.h>
 // clang-format on
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -19,6 +20,8 @@
 #include "link/tcp_transport_win.h"  // first: it brings winsock2.h ahead of windows.h
 #include "link/serial_transport_win.h"
 // clang-format on
+#include "link/instrument_commands.h"
+#include "link/link_exchange.h"
 #include "link/link_session.h"
 #include "link/transports.h"
 #include "tests/e2e/harness.h"
@@ -182,6 +185,43 @@ TEST(SerialTransport, AStalledPortNeverHoldsTheCaller) {
   const DWORD start = GetTickCount();
   kSerial.close();
   EXPECT_LT(GetTickCount() - start, 1000u);
+}
+
+// The port takes no bytes for a while after an identification, as a device
+// that holds CTS low: the pty fills, a write outlasts its limit and is given
+// up with the queue behind it. Once the port moves again, the next command
+// goes out and is answered, and nothing of the dropped queue is.
+TEST(SerialTransport, TheNextCommandAfterAStallIsSentAndAnswered) {
+  if (e2e::kStallingComPort.empty()) GTEST_SKIP() << "no simulator";
+  InitLinkSession(&session);
+  ASSERT_EQ(0, Open(Serial("RV_STALLS_COM")));
+  ASSERT_EQ(0, IdentifyInstrument(&session));
+  const DWORD stall_start = GetTickCount();
+  // One small write at a time, until one is held: the pty is full. No start
+  // byte in it, so the instrument reads it as noise later.
+  const Bytes noise(64, 0);
+  auto queue_empties = [](DWORD ms) {
+    const SerialTransport* port = static_cast<SerialTransport*>(session.transport.context);
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(0)) {
+      if (port->outgoing_count == 0) return true;
+    }
+    return false;
+  };
+  bool held = false;
+  for (int i = 0; i < 10000 && !held; ++i) {
+    ASSERT_EQ(0, Write(noise.data(), 64));
+    held = !queue_empties(300);
+  }
+  ASSERT_TRUE(held) << "the port never stopped taking bytes";
+  const Bytes get_clock = {0xAA, CMD_GET_CLOCK, 0, 0, 0, 0xEC};
+  ASSERT_EQ(0, Write(get_clock.data(), 6));
+  EXPECT_TRUE(queue_empties(WriteLimitMs(64) + 1000)) << "the held write was never given up";
+  EXPECT_LT(GetTickCount() - stall_start, static_cast<DWORD>(e2e::kStallMs)) << "stall too short";
+
+  Sleep(e2e::kStallMs + 300 - std::min<DWORD>(GetTickCount() - stall_start, e2e::kStallMs));
+  EXPECT_EQ(0, SendCommandAndWait(&session, CMD_CONNECT, 0, nullptr));
+  EXPECT_EQ(0, session.reply_records[CMD_GET_CLOCK].start_byte) << "a dropped command was answered";
+  kSerial.close();
 }
 
 // A backlog of 0 holds one finished handshake; further SYNs are dropped

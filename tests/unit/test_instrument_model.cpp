@@ -112,6 +112,17 @@ TEST(SimModel, FaultsDelaysSilenceAndDropsShapeTheAnswers) {
   // The drop happens once.
   Feed(&model, {{0, Pc(0x10), Reply(0x10)}, {0, Pc(0x10), {}}, {0, Pc(0x42), {}}});
   EXPECT_FALSE(model.drop_requested[0]);
+
+  // A stall after the second frame since a connect: once per connect.
+  options = SimOptions{};
+  options.stall_after = 2;
+  options.stall_ms = 3000;
+  model = Started(options);
+  Feed(&model,
+       {{0, Pc(0x10), Reply(0x10)}, {0, Pc(0x77), Ack(0x77, 2)}, {5000, Pc(0x77), Ack(0x77, 2)}});
+  EXPECT_EQ(model.stall_until_ms[0], 3000u);
+  Feed(&model, {{6000, Pc(0x10), Reply(0x10)}, {7000, Pc(0x77), Ack(0x77, 2)}});
+  EXPECT_EQ(model.stall_until_ms[0], 10000u);
 }
 
 }  // namespace
