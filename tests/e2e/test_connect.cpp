@@ -70,6 +70,19 @@ TEST_F(Connect, OverTcpShowsIdentityFollowsTheLiveReportAndSessionEndDisconnects
     EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == shown; })) << LiveTexts(run);
   }
 
+  // A reply that declares 1025 data bytes never completes; once the instrument
+  // has paused for 2 s, the next good reply is read at once again.
+  fake.Change([](FakeScript& s) { s.answers[kGetOutput] = Bytes(1025, 0); });
+  fake.Clear();
+  ASSERT_TRUE(fake.WaitFor(kGetOutput, 2000));
+  fake.Change([](FakeScript& s) { s.answers[kGetOutput] = std::nullopt; });
+  Sleep(2000);
+  fake.Change([&](FakeScript& s) { s.answers[kGetOutput] = reports[0].first; });
+  EXPECT_TRUE(WaitUntil([&] { return LiveTexts(run) == reports[0].second; }, 1500))
+      << "blinded by the broken reply: " << LiveTexts(run);
+  fake.Change([&](FakeScript& s) { s.answers[kGetOutput] = reports[3].first; });
+  ASSERT_TRUE(WaitUntil([&] { return LiveTexts(run) == reports[3].second; }));
+
   fake.Clear();
   ASSERT_TRUE(Disconnected(run));
   EXPECT_EQ(fake.Count(kDisconnect), 1);
