@@ -33,7 +33,7 @@ bool LimitReached(const MonitorRun& run) {
 void WriteRecords(MonitorRun* run, ClientSession* client) {
   for (const LiveRecord& record : client->live_records) {
     if (LimitReached(*run)) break;
-    WriteLine(run->out, RecordLine(record, run->format));
+    WriteLine(run->out, RecordLine(record, run->format, "monitor"));
     ++run->written;
   }
   client->live_records.clear();

@@ -21,15 +21,15 @@ std::string Dump(const Json& object) {
 const char* const kCsvHeader = "time,value,unit,type,mode";
 
 LiveRecord MakeLiveRecord(std::string time, int16_t code, int output_type, int mode) {
-  char text[32];
-  const double value = FormatOutputValue(code, output_type, text);
   const bool known = output_type >= 0 && output_type < kOutputTypeCount;
+  const double value = known ? DecodeOutputValue(static_cast<unsigned>(output_type), code) : 0.0;
   return {std::move(time),
           output_type,
           mode,
           known,
+          code,
           value,
-          std::string(text),
+          ValueToText(value, output_type),
           known ? output_types[output_type].unit : ""};
 }
 
@@ -38,13 +38,17 @@ const char* ModeName(int mode) {
   return mode >= 0 && mode < 3 ? kNames[mode] : "unknown";
 }
 
-std::string RecordLine(const LiveRecord& r, OutputFormat format) {
+std::string RecordLine(const LiveRecord& r, OutputFormat format, const char* command) {
   switch (format) {
     case OutputFormat::Json: {
-      Json object = {
-          {"time", r.time},        {"value", r.has_value ? Json(r.value) : Json(nullptr)},
-          {"text", r.text},        {"unit", r.unit},
-          {"type", r.output_type}, {"mode", ModeName(r.mode)}};
+      Json object = {{"command", command},
+                     {"time", r.time},
+                     {"value", r.has_value ? Json(r.value) : Json(nullptr)},
+                     {"code", r.code},
+                     {"text", r.text},
+                     {"unit", r.unit},
+                     {"type", r.output_type},
+                     {"mode", ModeName(r.mode)}};
       return Dump(object);
     }
     case OutputFormat::Csv:
@@ -59,7 +63,7 @@ std::string RecordLine(const LiveRecord& r, OutputFormat format) {
 }
 
 std::string EventLine(const std::string& time, const char* event, bool json) {
-  if (json) return Dump(Json{{"time", time}, {"event", event}});
+  if (json) return Dump(Json{{"command", "monitor"}, {"time", time}, {"event", event}});
   return time + " " + event;
 }
 
@@ -100,9 +104,20 @@ std::string PortLine(const SerialPortInfo& p, bool json) {
 }
 
 void WriteLine(LineSink* sink, const std::string& line) {
-  std::fputs(line.c_str(), sink->file);
-  std::fputc('\n', sink->file);
-  std::fflush(sink->file);
+  if (sink->error != 0) return;
+  errno = 0;
+  if (std::fputs(line.c_str(), sink->file) == EOF || std::fputc('\n', sink->file) == EOF ||
+      std::fflush(sink->file) == EOF) {
+    sink->error = errno != 0 ? errno : EIO;
+  }
+}
+
+Outcome WriteOutcome(const LineSink& sink) {
+  if (sink.error == 0) return {};
+  // A reader that has gone (head, a closed pager) wants no more.
+  if (sink.error == EPIPE) return Ending(kExitOk);
+  return Failure(kExitOutput,
+                 std::string("the output could not be written: ") + std::strerror(sink.error));
 }
 
 bool OpenAppending(const std::string& path, LineSink* sink, bool* is_empty, std::string* reason) {
@@ -113,7 +128,7 @@ bool OpenAppending(const std::string& path, LineSink* sink, bool* is_empty, std:
   }
   std::fseek(file, 0, SEEK_END);
   *is_empty = std::ftell(file) == 0;
-  *sink = LineSink{file, true};
+  *sink = LineSink{file, true, 0};
   return true;
 }
 

@@ -321,7 +321,7 @@ Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat for
       Outcome o = RequestLiveReport(client, &record);
       if (o.ok()) {
         if (format == OutputFormat::Csv) WriteLine(out, kCsvHeader);
-        WriteLine(out, RecordLine(record, format));
+        WriteLine(out, RecordLine(record, format, "get"));
       }
       return o;
     }

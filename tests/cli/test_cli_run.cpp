@@ -22,10 +22,14 @@ int opens = 0;
 }  // namespace
 
 void PrepareProcess() {}
-void WatchForInterrupts() {}
+void WatchForInterrupts(int) {}
 bool Interrupted() {
   return false;
 }
+int InterruptingSignal() {
+  return 0;
+}
+void SetLinkOpen(bool) {}
 bool LinksAreComPorts() {
   return false;
 }
@@ -130,13 +134,13 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
   const std::string identity = "device code 2\nfirmware 1.05\nserial RS620042\n";
   const std::string text = "TIME  0.000 V  type 1  normal\n", csv = "TIME,0.000,V,1,normal\n";
   const std::string json =
-      R"({"time":"TIME","value":0.0,"text":"0.000","unit":"V","type":1,"mode":"normal"})"
+      R"({"command":"get","time":"TIME","value":0.0,"code":0,"text":"0.000","unit":"V","type":1,"mode":"normal"})"
       "\n";
   const std::string header = "time,value,unit,type,mode\n";
   const std::string refused = "20.5 is outside 0 to 20 mA (type 2)";
-  std::string script = "# a thousand values, then a pause\n", sets, frames = "ID";
+  std::string script = "\xEF\xBB\xBF# a thousand values, then a pause\n", sets, frames = "ID";
   for (int i = 0; i < 1000; ++i) {
-    script += "set 4 --type ma\n";
+    script += "set '4' --type \"ma\"\n";
     sets += "set 4.000 mA (type 2)\n";
     frames += ",C1 02 19 99";
   }
@@ -158,25 +162,26 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"set -5 --type mv", "ID,C1 00 F9 9A,BYE", "set -5.00 mV (type 0)\n"},
       {"set -10 --type v", "ID,C1 01 80 00,BYE", "set -10.000 V (type 1)\n"},
       {"set 4 --type ma", "ID,C1 02 19 99,BYE", "set 4.000 mA (type 2)\n"},
-      {"set 20 --type ma-ext", "ID,C1 03 7F FF,BYE", "set 20.000 mA (type 3)\n"},
+      {"set +5V --type v", "ID,C1 01 40 00,BYE", "set 5.000 V (type 1)\n"},
+      {"set 20mA --type ma-ext", "ID,C1 03 7F FF,BYE", "set 20.000 mA (type 3)\n"},
       // Without --type, for the type that the live report shows: 3, set just above.
       {"off", "ID,C2,C1 03 00 00,BYE", "off (type 3)\n"},
       {"off --type 1", "ID,C1 01 00 00,BYE", "off (type 1)\n"},
       {"get", "ID,C2,BYE", text},
       {"get --csv", "ID,C2,BYE", header + csv},
-      {"--json get", "ID,C2,BYE", json},
-      {"monitor --count 3 --interval 10", "ID,C2,C2,C2,BYE", text + text + text},
+      {"get --json", "ID,C2,BYE", json},
+      {"monitor --count 3 --interval 10ms --output -", "ID,C2,C2,C2,BYE", text + text + text},
       // --output appends, with the header only in a new file (read below).
       {"monitor --count 2 --interval 10 --csv --output records.csv", "ID,C2,C2,BYE", ""},
       {"monitor --count 2 --interval 10 --csv --output records.csv", "ID,C2,C2,BYE", ""},
-      {"sweep --type ma --from 4 --to 20 --t1 1s --t2 0ms", "ID,C6 02 19 99 7F FF 00 64 00 00,BYE",
-       "sweep 4.000 mA to 20.000 mA, t1 1000 ms, t2 0 ms (type 2)\n"},
+      {"sweep --type ma --from 4 --to 20 --t1 .5s --t2 0ms", "ID,C6 02 19 99 7F FF 00 32 00 00,BYE",
+       "sweep 4.000 mA to 20.000 mA, t1 500 ms, t2 0 ms (type 2)\n"},
       {"replay --channel AI3 --count 10", "ID,C4 02 00 0A,BYE", "replay AI3 10 times\n"},
       {"replay --channel AI5 --count 65535", "ID,C4 04 FF FF,BYE", "replay AI5 65535 times\n"},
       {"replay --channel AI1 --endless", "ID,C4 00 00 00,BYE", "replay AI1 endless\n"},
       {"replay --stop", "ID,C5,BYE", "replay stopped\n"},
       // A script from stdin runs on one connection.
-      {"run -", frames + ",BYE", sets, 0, "", nullptr, script + "\nsleep 20\n"},
+      {"run -", frames + ",BYE", sets, 0, "", nullptr, script + "\nsleep 20ms\n"},
       {"clock --set 2026-12-06T03:04:05", "ID,40 1A 0C 06 03 04 05,BYE",
        "clock set to 2026-12-06T03:04:05\n"},
       // The instrument's own time, as set just above; then the PC's.
@@ -188,7 +193,8 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"--json set 20.5 --type 2", "", R"j({"error":{"code":2,"message":")j" + refused + "\"}}\n",
        2, refused},
       {"set 5", "", "", 2, "--type is required (see --help)"},
-      {"get --json", "", "", 2, "The following argument was not expected: --json (see --help)"},
+      {"help nope", "", "", 2, "help nope: no such command (see --help)"},
+      {"run .", "", "", 2, "cannot read the script .: Is a directory"},
       {"run bad.txt", "", "", 2,
        "line 3: --t1 and --t2 are both 0: at least one of them must be longer"},
       {"!identify", "", "", 2,
@@ -197,7 +203,7 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
        "LINK 'COM3' is not a device path such as /dev/ttyUSB0, or tcp://HOST[:PORT]"},
       {"!-c tcp://gone identify", "", "", 3,
        "could not connect to tcp://gone:10101: it is not there"},
-      {"!-c /gone identify", "", "", 3, "could not open /gone: it is not there"},
+      {"!-c /gone monitor --output new.csv", "", "", 3, "could not open /gone: it is not there"},
       // Peers that are not the instrument, that refuse, or stay silent.
       {"identify", "10,42,BYE", "", 3,
        "not the instrument: device code 1 (the instrument has 0 or 2)", "--device-code 1"},
@@ -226,6 +232,7 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
   std::ostringstream records;
   records << std::ifstream("records.csv").rdbuf();
   EXPECT_EQ(Timeless(records.str()), header + csv + csv + csv + csv);
+  EXPECT_FALSE(std::ifstream("new.csv").good());
 }
 
 TEST_F(CliRun, LinkFromTheEnvironmentAndHelp) {
@@ -234,4 +241,8 @@ TEST_F(CliRun, LinkFromTheEnvironmentAndHelp) {
   const Result help = Cli("!sweep --help");
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--t1"), std::string::npos);
+  // help COMMAND is the command's --help, which lists the global options too.
+  EXPECT_EQ(Cli("!help get").out, Cli("!get --help").out);
+  EXPECT_NE(Cli("!help get").out.find("--json"), std::string::npos);
+  EXPECT_EQ(Cli("!--version").out, "rv-sola62-cli 1.0.0\n");
 }
