@@ -86,7 +86,8 @@ Outcome RunMonitor(ClientSession* client, const MonitorOptions& options, const L
 
   client->live_records.clear();
   Outcome result;
-  while (!Interrupted() && !LimitReached(run) && Clock::now() < end) {
+  // A failed write ends it too; the caller tells why.
+  while (!Interrupted() && !LimitReached(run) && Clock::now() < end && out->error == 0) {
     LinkSession* session = client->link.get();
     if (Clock::now() >= next_sample) {
       // As the window's live-value timer: no wait for the reply, which the

@@ -282,6 +282,7 @@ Outcome OpenSession(ClientSession* client, const LinkAddress& address) {
   }
   StartLinkWatch(session);
   client->open = true;
+  SetLinkOpen(true);
   return {};
 }
 
@@ -289,11 +290,13 @@ void CloseSession(ClientSession* client) {
   if (!client->open) return;
   client->open = false;
   Disconnect(client->link.get());
+  SetLinkOpen(false);
 }
 
 void DropSession(ClientSession* client) {
   client->open = false;
   CloseTransport(client->link.get());
+  SetLinkOpen(false);
 }
 
 Outcome RequestLiveReport(ClientSession* client, LiveRecord* record) {

@@ -31,7 +31,7 @@ wait_until() {
 # The JSON lines of a case as letters: r a record, L link_lost, R reconnected,
 # E an error.
 kinds() {
-  sed -e 's/.*"error".*/E/;s/.*"link_lost".*/L/;s/.*"reconnected".*/R/;s/^{"time".*/r/' \
+  sed -e 's/.*"error".*/E/;s/.*"link_lost".*/L/;s/.*"reconnected".*/R/;s/.*"value".*/r/' \
     "$dir/$1.json" | tr -d '\n'
 }
 
@@ -59,6 +59,63 @@ for c in $cases; do
   sim_session_pids+=($!)  # ended with the session, should a check fail
 done
 wait_until 10 all_kinds "$cases" '^rr' || fail "no records"
+
+# Short runs while the monitors wait, one at a time on the simulator "one":
+# the last frame it received, the exit code, stderr, and how long the client
+# took from its signal, or in all.
+start_sim one
+start_sim silent --silent
+last_rx() { grep -o ' rx .*' "$dir/$1.log" | tail -n 1; }
+# rx_seen SIM FRAME: SIM received a frame that starts so, after the mark.
+rx_seen() { tail -n "+$((mark + 1))" "$dir/$1.log" | grep -q " rx .* AA $2"; }
+one=tcp://127.0.0.1:$one_port
+bye=" rx tcp AA 11 00 00 00 BC"
+# check NAME CODE ERR MAX_MS [LAST_RX]
+check() {
+  [ "$code" = "$2" ] || fail "$1: exit code $code"
+  [ "$(cat "$dir/err")" = "$3" ] || fail "$1: stderr $(cat "$dir/err")"
+  ((took_us < $4 * 1000)) || fail "$1: took $took_us us"
+  [ -z "${5:-}" ] || [ "$(last_rx one)" = "$5" ] || fail "$1: last frame$(last_rx one)"
+}
+# timed COMMAND...: runs it; sets code, and took_us to its microseconds.
+timed() {
+  local start=${EPOCHREALTIME/./}
+  "$@"
+  code=$?
+  took_us=$((${EPOCHREALTIME/./} - start))
+}
+# signalled SIGNAL SIM FRAME ARGS...: the client in the background, the signal
+# 0.2 s after SIM received FRAME from it, and took_us from then on.
+signalled() {
+  local signal=$1 sim_name=$2 frame=$3 pid
+  shift 3
+  mark=$(wc -l <"$dir/$sim_name.log")
+  "$cli" "$@" >"$dir/out" 2>"$dir/err" &
+  pid=$!
+  wait_until 5 rx_seen "$sim_name" "$frame" || fail "$*: $frame never sent"
+  sleep 0.2
+  kill "-$signal" $pid
+  timed wait $pid
+}
+full() { "$cli" -c "$one" "$@" 2>"$dir/err"; }
+piped() { "$cli" -c "$one" monitor --interval 100 2>"$dir/err" | head -1 >"$dir/out"; }
+
+timed full get >/dev/full
+check "get >/dev/full" 5 "rv-sola62-cli: the output could not be written: No space left on device" \
+  5000 "$bye"
+timed full monitor --output /dev/full
+check "monitor --output /dev/full" 5 \
+  "rv-sola62-cli: the output could not be written: No space left on device" 5000 "$bye"
+timed piped
+check "monitor | head -1" 0 "" 1000 "$bye"
+[ "$(wc -l <"$dir/out")" = 1 ] || fail "monitor | head -1: $(cat "$dir/out")"
+signalled INT silent "10" -c "tcp://127.0.0.1:$silent_port" identify
+check "SIGINT while the connect command waits" 130 "" 100
+printf 'get\nsleep 10s\nget\n' >"$dir/script"
+signalled TERM one C2 -c "$one" run "$dir/script"
+check "SIGTERM in run" 143 "" 600 "$bye"
+signalled HUP one C2 -c "$one" --json monitor
+check "SIGHUP in monitor" 0 "" 600 "$bye"
 kill "${sim[@]}"
 sleep 9.5
 ! grep -q link_lost "$dir"/*.json || fail "link_lost within 9.5 s"
