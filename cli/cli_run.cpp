@@ -28,9 +28,11 @@ struct Step {
   Command command;
 };
 
-Outcome AtLine(int line, Outcome outcome) {
-  if (line > 0 && !outcome.ok())
-    outcome.message = "line " + std::to_string(line) + ": " + outcome.message;
+// A failure of step's command, named so in JSON.
+Outcome Of(const Step& step, Outcome outcome) {
+  if (outcome.ok()) return outcome;
+  if (step.line > 0) outcome.message = "line " + std::to_string(step.line) + ": " + outcome.message;
+  if (outcome.command == nullptr) outcome.command = CommandJsonName(step.command.kind);
   return outcome;
 }
 
@@ -39,7 +41,7 @@ int Report(const Outcome& outcome, bool json) {
   std::fprintf(stderr, "%s: %s\n", kProgramName, outcome.message.c_str());
   if (json) {
     LineSink out;
-    WriteLine(&out, ErrorJson(outcome.code, outcome.message));
+    WriteLine(&out, ErrorJson(outcome));
   }
   return outcome.code;
 }
@@ -83,7 +85,7 @@ Outcome CheckOutputFile(const Command& command) {
 Outcome Prepare(Step* step, bool json) {
   Outcome o = PrepareCommand(&step->command, json);
   if (o.ok()) o = CheckOutputFile(step->command);
-  return AtLine(step->line, o);
+  return Of(*step, o);
 }
 
 // Every line of a script, checked before the link opens.
@@ -95,7 +97,9 @@ Outcome ScriptSteps(const std::string& path, bool json, std::vector<Step>* steps
     Step step{line.number, {}};
     Outcome o = line.problem.empty() ? ParseScriptWords(line.words, &step.command)
                                      : Failure(kExitUsage, line.problem);
-    o = AtLine(line.number, o);
+    // A line that is no command fails the run.
+    if (!o.ok()) step.command.kind = CommandKind::Run;
+    o = Of(step, o);
     if (o.ok()) o = Prepare(&step, json);
     if (!o.ok()) return o;
     steps->push_back(std::move(step));
@@ -161,7 +165,7 @@ Outcome RunSteps(ClientSession* client, const std::vector<Step>& steps, const Li
                  const GlobalOptions& globals) {
   for (const Step& step : steps) {
     Outcome o = RunStep(client, step, address, globals);
-    if (!o.ok()) return AtLine(step.line, o);
+    if (!o.ok()) return Of(step, o);
     if (Interrupted()) break;
   }
   return {};
@@ -198,6 +202,7 @@ int RunCli(int argc, const char* const* argv) {
   }
   LinkAddress address;
   if (o.ok()) o = LinkFrom(globals, &address);
+  if (!o.ok() && o.command == nullptr) o.command = CommandJsonName(parsed.command.kind);
   if (!o.ok()) return Report(o, globals.json);
 
   // A signal ends a monitor as its normal end; anything else it cuts short.
@@ -211,5 +216,6 @@ int RunCli(int argc, const char* const* argv) {
     CloseSession(&client);
   }
   if (Interrupted()) o = Ending(monitor ? kExitOk : kExitSignalBase + InterruptingSignal());
+  if (!o.ok() && o.command == nullptr) o.command = CommandJsonName(parsed.command.kind);
   return Report(o, globals.json);
 }

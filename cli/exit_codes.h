@@ -14,8 +14,10 @@ enum ExitCode {
 
 struct Outcome {
   int code = kExitOk;
-  std::string message;  // empty on success
-  bool silent = false;  // ends the run without a message: closed stdout, a signal
+  std::string message;            // empty on success
+  bool silent = false;            // ends the run without a message: closed stdout, a signal
+  const char* command = nullptr;  // the failing command, as JSON names it, when known
+  int status = -1;                // the instrument's failing status, when it gave one
 
   bool ok() const { return code == kExitOk && !silent; }
 };

@@ -67,8 +67,45 @@ std::string EventLine(const std::string& time, const char* event, bool json) {
   return time + " " + event;
 }
 
-std::string ErrorJson(int code, const std::string& message) {
-  return Dump(Json{{"error", {{"code", code}, {"message", message}}}});
+std::string ErrorJson(const Outcome& o) {
+  Json error = {{"code", o.code}, {"message", o.message}};
+  if (o.status >= 0) error["status"] = o.status;
+  Json line;
+  if (o.command != nullptr) line["command"] = o.command;
+  line["error"] = error;
+  return Dump(line);
+}
+
+const char* CommandJsonName(CommandKind kind) {
+  switch (kind) {
+    case CommandKind::Identify:
+      return "identify";
+    case CommandKind::Get:
+      return "get";
+    case CommandKind::Set:
+      return "set";
+    case CommandKind::Off:
+      return "off";
+    case CommandKind::Sweep:
+      return "sweep";
+    case CommandKind::Replay:
+      return "replay";
+    case CommandKind::ReplayStop:
+      return "replay_stop";
+    case CommandKind::Clock:
+      return "clock";
+    case CommandKind::ClockSet:
+      return "clock_set";
+    case CommandKind::Monitor:
+      return "monitor";
+    case CommandKind::ListPorts:
+      return "list_ports";
+    case CommandKind::Run:
+      return "run";
+    case CommandKind::Sleep:
+      return "sleep";
+  }
+  return "";
 }
 
 std::string PrintableText(const char* bytes, size_t count) {

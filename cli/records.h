@@ -31,7 +31,11 @@ std::string RecordLine(const LiveRecord& record, OutputFormat format, const char
 // JSON: {"command":"monitor","time":...,"event":"link_lost"}; text and CSV:
 // "TIME link_lost".
 std::string EventLine(const std::string& time, const char* event, bool json);
-std::string ErrorJson(int code, const std::string& message);
+// {"command":"set","error":{"code":1,"message":"...","status":4}}, the
+// command and the status where the outcome has them.
+std::string ErrorJson(const Outcome& outcome);
+// The name JSON gives a command: "clock_set", "replay_stop", ...
+const char* CommandJsonName(CommandKind kind);
 
 // A byte string from the instrument, safe to print: other than printable
 // ASCII is shown as \xNN.

@@ -190,8 +190,8 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
        R"({"command":"clock_set","clock":"2024-01-01T07:08:09"})"
        "\n"},
       // Refusals: nothing is sent, not even a connection is made.
-      {"--json set 20.5 --type 2", "", R"j({"error":{"code":2,"message":")j" + refused + "\"}}\n",
-       2, refused},
+      {"--json set 20.5 --type 2", "",
+       R"j({"command":"set","error":{"code":2,"message":")j" + refused + "\"}}\n", 2, refused},
       {"set 5", "", "", 2, "--type is required (see --help)"},
       {"help nope", "", "", 2, "help nope: no such command (see --help)"},
       {"run .", "", "", 2, "cannot read the script .: Is a directory"},
