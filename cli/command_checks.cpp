@@ -49,6 +49,7 @@ Outcome ValueInUnit(const std::string& label, const std::string& text, int type,
                    std::to_string(type));
     }
     *plain = text.substr(0, end);
+    if (!plain->empty() && plain->back() == ' ') plain->pop_back();  // "4.5 mA"
   }
   if (!HasDigit(*plain) && IsNumericText(plain->c_str())) {
     return Usage(label + "'" + text + "' is not a number");

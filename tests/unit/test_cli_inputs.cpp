@@ -45,6 +45,7 @@ TEST(CliInput, RefusedWithTheirMessages) {
       {{"set", "x", "--type", "2"}, "x is not a number"},
       {{"set", "1e3", "--type", "v"}, "1e3 is outside -10 to 10 V (type 1)"},
       {{"set", "5mA", "--type", "v"}, "5mA is not in V, the unit of type 1"},
+      {{"set", "25 mA", "--type", "ma"}, "25 mA is outside 0 to 20 mA (type 2)"},
       {{"set", "0x1", "--type", "v"}, "0x1 is not a number"},
       {{"set", "mV", "--type", "mv"}, "'mV' is not a number"},
       {{"set", "", "--type", "v"}, "'' is not a number"},
