@@ -135,7 +135,7 @@ Outcome Monitor(ClientSession* client, const Command& command, const LinkAddress
     return Failure(kExitUsage, "--output " + command.monitor.output_path + ": " + reason);
   }
   if (format == OutputFormat::Csv && empty) WriteLine(&sink, kCsvHeader);
-  Outcome o = RunMonitor(client, command.monitor, address, format, globals.verbose, &sink);
+  Outcome o = RunMonitor(client, command.monitor, address, format, &sink);
   if (o.ok()) o = WriteOutcome(sink);
   CloseSink(&sink);
   return o;

@@ -21,15 +21,16 @@ std::string Dump(const Json& object) {
 const char* const kCsvHeader = "time,value,unit,type,mode";
 
 LiveRecord MakeLiveRecord(std::string time, int16_t code, int output_type, int mode) {
+  char text[32];
+  const double value = FormatOutputValue(code, output_type, text);
   const bool known = output_type >= 0 && output_type < kOutputTypeCount;
-  const double value = known ? DecodeOutputValue(static_cast<unsigned>(output_type), code) : 0.0;
   return {std::move(time),
           output_type,
           mode,
           known,
           code,
           value,
-          ValueToText(value, output_type),
+          std::string(text),
           known ? output_types[output_type].unit : ""};
 }
 
@@ -62,9 +63,14 @@ std::string RecordLine(const LiveRecord& r, OutputFormat format, const char* com
          std::to_string(r.output_type) + "  " + ModeName(r.mode);
 }
 
-std::string EventLine(const std::string& time, const char* event, bool json) {
-  if (json) return Dump(Json{{"command", "monitor"}, {"time", time}, {"event", event}});
-  return time + " " + event;
+std::string EventLine(const std::string& time, const char* event, const std::string& reason,
+                      bool json) {
+  if (json) {
+    Json line = {{"command", "monitor"}, {"time", time}, {"event", event}};
+    if (!reason.empty()) line["reason"] = reason;
+    return Dump(line);
+  }
+  return time + " " + event + (reason.empty() ? "" : ": " + reason);
 }
 
 std::string ErrorJson(const Outcome& o) {

@@ -28,9 +28,10 @@ extern const char* const kCsvHeader;  // "time,value,unit,type,mode"
 
 // command: "get" or "monitor", which JSON names.
 std::string RecordLine(const LiveRecord& record, OutputFormat format, const char* command);
-// JSON: {"command":"monitor","time":...,"event":"link_lost"}; text and CSV:
-// "TIME link_lost".
-std::string EventLine(const std::string& time, const char* event, bool json);
+// JSON: {"command":"monitor","time":...,"event":"link_lost","reason":...};
+// text and CSV: "TIME link_lost: REASON". No reason: none is shown.
+std::string EventLine(const std::string& time, const char* event, const std::string& reason,
+                      bool json);
 // {"command":"set","error":{"code":1,"message":"...","status":4}}, the
 // command and the status where the outcome has them.
 std::string ErrorJson(const Outcome& outcome);

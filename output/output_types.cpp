@@ -120,12 +120,7 @@ double FormatOutputValue(int16_t code, int output_type, char* destination) {
   double value =
       output_type < 0 ? 0.0 : DecodeOutputValue(static_cast<unsigned>(output_type), code);
   char text[30];
-  const char* format = ValueFormat(output_type);
-  if (format == nullptr) {
-    std::snprintf(text, sizeof text, "-");
-  } else {
-    std::snprintf(text, sizeof text, format, value);
-  }
+  std::snprintf(text, sizeof text, "%s", ValueToText(value, output_type).c_str());
   std::strcpy(destination, text);
   return value;
 }

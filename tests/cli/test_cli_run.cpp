@@ -80,14 +80,27 @@ std::string Timeless(const std::string& text) {
                             std::regex(R"((^|\n)\d+\.\d{6} )"), "$1T ");
 }
 
-// A leading ! leaves out the test's link.
-Result Cli(const std::string& args, const std::string& input = "") {
+Bytes HexBytes(const std::string& text) {
+  Bytes bytes;
+  std::istringstream hex(text);
+  for (unsigned byte; hex >> std::hex >> byte;) bytes.push_back(static_cast<uint8_t>(byte));
+  return bytes;
+}
+
+// A leading ! leaves out the test's link. reply, "41 1A 0D 01 00 00 00": the
+// instrument answers that command with that data instead.
+Result Cli(const std::string& args, const std::string& input = "", const std::string& reply = "") {
   std::vector<std::string> words = Words(args[0] == '!' ? args.substr(1) : "-c tcp://h " + args);
   words.insert(words.begin(), "rv-sola62-cli");
   std::vector<const char*> argv;
   for (const std::string& w : words) argv.push_back(w.c_str());
   fake_link = FakeLink{};
-  fake_link.on_write = [](const Bytes& frame) { AnswerFrom(&model, frame); };
+  static Bytes forced;
+  forced = HexBytes(reply);
+  fake_link.on_write = [](const Bytes& frame) {
+    if (forced.empty() || frame[1] != forced[0]) return AnswerFrom(&model, frame);
+    Queue(BuildFrame(0x55, forced[0], 0, {forced.begin() + 1, forced.end()}));
+  };
   opens = 0;
   std::istringstream in(input);
   std::streambuf* saved = std::cin.rdbuf(in.rdbuf());
@@ -106,9 +119,7 @@ std::vector<Bytes> Frames(const std::string& list) {
       std::regex_replace(list, std::regex("ID"), "10,42,43"), std::regex("BYE"), "11"));
   std::vector<Bytes> all;
   for (std::string frame; std::getline(frames, frame, ',');) {
-    Bytes bytes;
-    std::istringstream hex(frame);
-    for (unsigned byte; hex >> std::hex >> byte;) bytes.push_back(static_cast<uint8_t>(byte));
+    const Bytes bytes = HexBytes(frame);
     all.push_back(BuildFrame(0xAA, bytes[0], 0, {bytes.begin() + 1, bytes.end()}));
   }
   return all;
@@ -152,6 +163,7 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
     std::string err = "";       // with a failing code: the message
     const char* sim = nullptr;  // a new instrument with these options; null: the one before
     std::string input = "";
+    const char* reply = "";
   } cases[] = {
       {"identify", "ID,BYE", identity},
       {"-v identify", "ID,BYE", identity, 0,
@@ -176,9 +188,11 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"monitor --count 2 --interval 10 --csv --output records.csv", "ID,C2,C2,BYE", ""},
       {"sweep --type ma --from 4 --to 20 --t1 .5s --t2 0ms", "ID,C6 02 19 99 7F FF 00 32 00 00,BYE",
        "sweep 4.000 mA to 20.000 mA, t1 500 ms, t2 0 ms (type 2)\n"},
-      {"replay --channel AI3 --count 10", "ID,C4 02 00 0A,BYE", "replay AI3 10 times\n"},
+      {"replay --channel AI3 --count 1", "ID,C4 02 00 01,BYE", "replay AI3 once\n"},
       {"replay --channel AI5 --count 65535", "ID,C4 04 FF FF,BYE", "replay AI5 65535 times\n"},
-      {"replay --channel AI1 --endless", "ID,C4 00 00 00,BYE", "replay AI1 endless\n"},
+      {"--json replay --channel AI1 --endless", "ID,C4 00 00 00,BYE",
+       R"({"command":"replay","channel":"AI1","endless":true})"
+       "\n"},
       {"replay --stop", "ID,C5,BYE", "replay stopped\n"},
       // A script from stdin runs on one connection.
       {"run -", frames + ",BYE", sets, 0, "", nullptr, script + "\nsleep 20ms\n"},
@@ -210,19 +224,35 @@ TEST_F(CliRun, EachCommandItsFramesOutputAndExitCode) {
       {"identify", "10,42,BYE", "", 3,
        "not the instrument: the version request (0x42) was answered with status 3",
        "--status 0x42=3"},
+      {"--json set 1 --type v", "ID,C1 01 0C CD,BYE",
+       R"({"command":"set","error":{"code":1,"message":"the instrument answered the set output command (0xC1) with status 4","status":4}})"
+       "\n",
+       1, "the instrument answered the set output command (0xC1) with status 4", "--status 0xC1=4"},
       {"set 1 --type v", "ID,C1 01 0C CD,BYE", "", 1,
-       "the instrument answered the set output command (0xC1) with status 4", "--status 0xC1=4"},
+       "no answer to the set output command (0xC1) within 2 s (a reply with a bad checksum came)",
+       "--bad-checksum 0xC1"},
+      {"identify", "10,42,BYE", "", 3, "the version reply has 5 data bytes, 6 expected",
+       "--short 0x42"},
+      {"clock", "ID,41,BYE", "", 1, "the instrument answered an impossible time: 1A 0D 01 00 00 00",
+       "", "", "41 1A 0D 01 00 00 00"},
+      // What is set is what reads back; the text of the code sent.
+      {"set -33.333 --type mv", "ID,C1 00 D5 55,BYE", "set -33.33 mV (type 0)\n"},
+      {"get", "ID,C2,BYE", "TIME  -33.33 mV  type 0  normal\n"},
+      {"set 99.995 --type mv", "ID,C1 00 7F FD,BYE", "set 99.99 mV (type 0)\n"},
+      {"--json set -2.5 --type v", "ID,C1 01 E0 00,BYE",
+       R"({"command":"set","type":1,"value":-2.5,"code":-8192,"text":"-2.500","unit":"V"})"
+       "\n"},
       // A failing line stops a script with its own code.
       {"run failing.txt", "ID,C1 01 0C CD,C5,BYE", "set 1.000 V (type 1)\n", 1,
        "line 4: the instrument answered the stop replay command (0xC5) with status 4",
        "--status 0xC5=4"},
       // The connect command's 2 s, then the bare close.
-      {"identify", "10", "", 1, "no answer to the connect command (0x10) within 2 s", "--silent"},
+      {"identify", "10", "", 3, "no answer to the connect command (0x10) within 2 s", "--silent"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     if (c.sim != nullptr) Start(c.sim);
-    const Result r = Cli(c.args, c.input);
+    const Result r = Cli(c.args, c.input, c.reply);
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.out, c.out);
     EXPECT_EQ(r.err, c.code == 0 ? c.err : "rv-sola62-cli: " + c.err + "\n");
