@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -13,10 +14,14 @@
 
 namespace {
 
-volatile sig_atomic_t interrupted = 0;
+volatile sig_atomic_t interrupting_signal = 0;
+volatile sig_atomic_t link_open = 0;
+volatile sig_atomic_t interrupt_exit_code = -1;
 
-void OnInterrupt(int) {
-  interrupted = 1;
+void OnInterrupt(int signal_number) {
+  interrupting_signal = signal_number;
+  if (link_open) return;
+  _exit(interrupt_exit_code >= 0 ? interrupt_exit_code : 128 + signal_number);
 }
 
 // The stable names that udev keeps for each device node.
@@ -46,17 +51,31 @@ void PrepareProcess() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-void WatchForInterrupts() {
+void WatchForInterrupts(int exit_code) {
+  interrupt_exit_code = exit_code;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   // The first signal asks for a clean end; a second one takes the default.
   action.sa_flags = SA_RESETHAND;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
 }
 
 bool Interrupted() {
-  return interrupted != 0;
+  return interrupting_signal != 0;
+}
+
+int InterruptingSignal() {
+  return interrupting_signal;
+}
+
+void SetLinkOpen(bool open) {
+  link_open = open ? 1 : 0;
+  // A signal that came while the link was being closed ends the process now.
+  if (!open && interrupting_signal != 0) {
+    _exit(interrupt_exit_code >= 0 ? interrupt_exit_code : 128 + interrupting_signal);
+  }
 }
 
 bool LinksAreComPorts() {

@@ -1,8 +1,10 @@
 #include "cli/cli_run.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -26,18 +28,20 @@ struct Step {
   Command command;
 };
 
-Outcome AtLine(int line, Outcome outcome) {
-  if (line > 0 && !outcome.ok())
-    outcome.message = "line " + std::to_string(line) + ": " + outcome.message;
+// A failure of step's command, named so in JSON.
+Outcome Of(const Step& step, Outcome outcome) {
+  if (outcome.ok()) return outcome;
+  if (step.line > 0) outcome.message = "line " + std::to_string(step.line) + ": " + outcome.message;
+  if (outcome.command == nullptr) outcome.command = CommandJsonName(step.command.kind);
   return outcome;
 }
 
 int Report(const Outcome& outcome, bool json) {
-  if (outcome.ok()) return kExitOk;
+  if (outcome.ok() || outcome.silent) return outcome.code;
   std::fprintf(stderr, "%s: %s\n", kProgramName, outcome.message.c_str());
   if (json) {
     LineSink out;
-    WriteLine(&out, ErrorJson(outcome.code, outcome.message));
+    WriteLine(&out, ErrorJson(outcome));
   }
   return outcome.code;
 }
@@ -47,35 +51,41 @@ bool ReadScript(const std::string& path, std::string* text, std::string* reason)
     text->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
     return true;
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *reason = "cannot read the script " + path;
-    return false;
+  // A folder opens, but its reading fails.
+  FILE* file = std::fopen(path.c_str(), "rb");
+  char block[4096];
+  size_t count = 0;
+  while (file != nullptr && (count = std::fread(block, 1, sizeof block, file)) > 0) {
+    text->append(block, count);
   }
-  std::ostringstream all;
-  all << file.rdbuf();
-  *text = all.str();
-  return true;
+  const bool read = file != nullptr && !std::ferror(file);
+  if (!read) *reason = "cannot read the script " + path + ": " + std::strerror(errno);
+  if (file != nullptr) std::fclose(file);
+  return read;
 }
 
-// A monitor's --output is opened now, so that a file it cannot write stops
-// the run before anything is sent.
+// A monitor's --output is tried now, so that a file it cannot write stops
+// the run before anything is sent; a file that was not there is not left
+// behind by a run that fails before its monitor.
 Outcome CheckOutputFile(const Command& command) {
-  if (command.kind != CommandKind::Monitor || command.monitor.output_path.empty()) return {};
+  const std::string& path = command.monitor.output_path;
+  if (command.kind != CommandKind::Monitor || path.empty()) return {};
+  const bool existed = std::ifstream(path).good();
   LineSink sink;
   bool empty = false;
   std::string reason;
-  if (!OpenAppending(command.monitor.output_path, &sink, &empty, &reason)) {
-    return Failure(kExitUsage, "--output " + command.monitor.output_path + ": " + reason);
+  if (!OpenAppending(path, &sink, &empty, &reason)) {
+    return Failure(kExitUsage, "--output " + path + ": " + reason);
   }
   CloseSink(&sink);
+  if (!existed) std::remove(path.c_str());
   return {};
 }
 
 Outcome Prepare(Step* step, bool json) {
   Outcome o = PrepareCommand(&step->command, json);
   if (o.ok()) o = CheckOutputFile(step->command);
-  return AtLine(step->line, o);
+  return Of(*step, o);
 }
 
 // Every line of a script, checked before the link opens.
@@ -85,7 +95,11 @@ Outcome ScriptSteps(const std::string& path, bool json, std::vector<Step>* steps
   if (!ReadScript(path, &text, &reason)) return Failure(kExitUsage, reason);
   for (const ScriptLine& line : SplitScript(text)) {
     Step step{line.number, {}};
-    Outcome o = AtLine(line.number, ParseScriptWords(line.words, &step.command));
+    Outcome o = line.problem.empty() ? ParseScriptWords(line.words, &step.command)
+                                     : Failure(kExitUsage, line.problem);
+    // A line that is no command fails the run.
+    if (!o.ok()) step.command.kind = CommandKind::Run;
+    o = Of(step, o);
     if (o.ok()) o = Prepare(&step, json);
     if (!o.ok()) return o;
     steps->push_back(std::move(step));
@@ -121,7 +135,8 @@ Outcome Monitor(ClientSession* client, const Command& command, const LinkAddress
     return Failure(kExitUsage, "--output " + command.monitor.output_path + ": " + reason);
   }
   if (format == OutputFormat::Csv && empty) WriteLine(&sink, kCsvHeader);
-  Outcome o = RunMonitor(client, command.monitor, address, format, globals.verbose, &sink);
+  Outcome o = RunMonitor(client, command.monitor, address, format, &sink);
+  if (o.ok()) o = WriteOutcome(sink);
   CloseSink(&sink);
   return o;
 }
@@ -142,16 +157,16 @@ Outcome RunStep(ClientSession* client, const Step& step, const LinkAddress& addr
   if (c.kind == CommandKind::Sleep) return Pause(c.sleep_ms);
   if (c.kind == CommandKind::Monitor) return Monitor(client, c, address, globals);
   LineSink out;
-  return RunLinkCommand(client, c, FormatOf(globals, c), &out);
+  const Outcome o = RunLinkCommand(client, c, FormatOf(globals, c), &out);
+  return o.ok() ? WriteOutcome(out) : o;
 }
 
 Outcome RunSteps(ClientSession* client, const std::vector<Step>& steps, const LinkAddress& address,
                  const GlobalOptions& globals) {
   for (const Step& step : steps) {
     Outcome o = RunStep(client, step, address, globals);
-    // Ctrl+C ends a monitor well, but a script it stops has not run to its end.
-    if (o.ok() && step.line > 0 && Interrupted()) o = Failure(kExitInterrupted, "interrupted");
-    if (!o.ok()) return AtLine(step.line, o);
+    if (!o.ok()) return Of(step, o);
+    if (Interrupted()) break;
   }
   return {};
 }
@@ -187,9 +202,12 @@ int RunCli(int argc, const char* const* argv) {
   }
   LinkAddress address;
   if (o.ok()) o = LinkFrom(globals, &address);
+  if (!o.ok() && o.command == nullptr) o.command = CommandJsonName(parsed.command.kind);
   if (!o.ok()) return Report(o, globals.json);
 
-  WatchForInterrupts();
+  // A signal ends a monitor as its normal end; anything else it cuts short.
+  const bool monitor = parsed.command.kind == CommandKind::Monitor;
+  WatchForInterrupts(monitor ? kExitOk : -1);
   ClientSession client;
   StartClientSession(&client, globals.verbose);
   o = OpenSession(&client, address);
@@ -197,5 +215,7 @@ int RunCli(int argc, const char* const* argv) {
     o = RunSteps(&client, steps, address, globals);
     CloseSession(&client);
   }
+  if (Interrupted()) o = Ending(monitor ? kExitOk : kExitSignalBase + InterruptingSignal());
+  if (!o.ok() && o.command == nullptr) o.command = CommandJsonName(parsed.command.kind);
   return Report(o, globals.json);
 }

@@ -50,9 +50,10 @@ struct Command {
   std::string duration_text;
   std::string sleep_text;
   std::string script_path;
-  std::string output_path;
-  bool set_flag = false;  // clock --set
-  bool stop = false;      // replay --stop
+  std::string output_path;  // "-": stdout
+  std::string help_topic;   // help COMMAND
+  bool set_flag = false;    // clock --set
+  bool stop = false;        // replay --stop
   bool endless = false;
   bool csv = false;
   bool reconnect = false;

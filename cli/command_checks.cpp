@@ -1,6 +1,9 @@
 #include "cli/command_checks.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <tuple>
 
 #include "cli/time_texts.h"
@@ -30,12 +33,40 @@ Outcome Usage(std::string message) {
   return Failure(kExitUsage, std::move(message));
 }
 
-// The pages read an empty box, "-" or "." as 0; on a command line that is a
-// missing value (an unset variable, say), never an order to output 0. Other
-// texts are left to the pages' own check.
-Outcome RequireNumber(const std::string& label, const std::string& text) {
-  if (HasDigit(text) || !IsNumericText(text.c_str())) return {};
-  return Usage(label + "'" + text + "' is not a number");
+// A value as users type it: a number, maybe with the type's unit ("4.5mA").
+// *plain is the number for the pages' own check. The pages read an empty
+// box, "-" or "." as 0; here that is a missing value (an unset variable,
+// say), never an order to output 0.
+Outcome ValueInUnit(const std::string& label, const std::string& text, int type,
+                    std::string* plain) {
+  size_t end = text.size();
+  while (end > 0 && std::isalpha(static_cast<unsigned char>(text[end - 1]))) --end;
+  const std::string unit = Lower(text.substr(end));
+  *plain = text;
+  if (unit == "mv" || unit == "v" || unit == "ma") {
+    if (unit != Lower(output_types[type].unit)) {
+      return Usage(label + text + " is not in " + output_types[type].unit + ", the unit of type " +
+                   std::to_string(type));
+    }
+    *plain = text.substr(0, end);
+    if (!plain->empty() && plain->back() == ' ') plain->pop_back();  // "4.5 mA"
+  }
+  if (!HasDigit(*plain) && IsNumericText(plain->c_str())) {
+    return Usage(label + "'" + text + "' is not a number");
+  }
+  if (IsNumericText(plain->c_str())) return {};
+  // +5 and 1e1 are numbers too, though the pages do not take them; other
+  // texts are left to the pages' check, which names them.
+  char* stop = nullptr;
+  const double value = std::strtod(plain->c_str(), &stop);
+  if (*stop != '\0' || !std::isfinite(value) ||
+      plain->find_first_not_of("0123456789+-.eE") != std::string::npos) {
+    return {};
+  }
+  char fixed[400];
+  std::snprintf(fixed, sizeof fixed, "%.17f", value);
+  *plain = fixed;
+  return {};
 }
 
 struct FieldName {
@@ -76,31 +107,34 @@ Outcome FromProblem(const EntryProblem& problem, const Command& c) {
 
 Outcome PrepareSet(Command* c) {
   if (Outcome o = CheckType(c); !o.ok()) return o;
-  if (Outcome o = RequireNumber("", c->value_text); !o.ok()) return o;
-  return FromProblem(CheckOutputEntry(c->value_text.c_str(), c->output_type, &c->value), *c);
+  std::string value;
+  if (Outcome o = ValueInUnit("", c->value_text, c->output_type, &value); !o.ok()) return o;
+  return FromProblem(CheckOutputEntry(value.c_str(), c->output_type, &c->value), *c);
 }
 
 Outcome PrepareSweep(Command* c) {
   if (Outcome o = CheckType(c); !o.ok()) return o;
-  if (Outcome o = RequireNumber("--from ", c->from_text); !o.ok()) return o;
-  if (Outcome o = RequireNumber("--to ", c->to_text); !o.ok()) return o;
+  std::string from;
+  std::string to;
+  if (Outcome o = ValueInUnit("--from ", c->from_text, c->output_type, &from); !o.ok()) return o;
+  if (Outcome o = ValueInUnit("--to ", c->to_text, c->output_type, &to); !o.ok()) return o;
   long t1 = 0;
   long t2 = 0;
-  for (const auto& [label, text, units] :
+  for (const auto& [label, text, ms] :
        {std::tuple{"--t1 ", &c->t1_text, &t1}, std::tuple{"--t2 ", &c->t2_text, &t2}}) {
-    if (!ParseSweepDuration(*text, units)) {
+    if (!ParseDuration(*text, "", ms) || *ms % 10 != 0) {
       return Usage(std::string(label) + *text +
                    " is not a duration: a whole number of 10 ms with its unit, such as 250ms "
                    "or 5s");
     }
   }
   // The page's check, with the times in its unit of 10 ms.
-  const std::string t1_units = std::to_string(t1);
-  const std::string t2_units = std::to_string(t2);
-  return FromProblem(CheckSweepEntries({c->from_text.c_str(), c->to_text.c_str(), t1_units.c_str(),
-                                        t2_units.c_str()},
-                                       c->output_type, &c->sweep),
-                     *c);
+  const std::string t1_units = std::to_string(t1 / 10);
+  const std::string t2_units = std::to_string(t2 / 10);
+  return FromProblem(
+      CheckSweepEntries({from.c_str(), to.c_str(), t1_units.c_str(), t2_units.c_str()},
+                        c->output_type, &c->sweep),
+      *c);
 }
 
 Outcome PrepareReplay(Command* c) {
@@ -121,7 +155,9 @@ Outcome PrepareReplay(Command* c) {
     return Usage("replay needs exactly one of --count N and --endless");
   }
   if (!c->endless) {
-    if (Outcome o = RequireNumber("--count ", c->count_text); !o.ok()) return o;
+    if (!HasDigit(c->count_text) && IsNumericText(c->count_text.c_str())) {
+      return Usage("--count '" + c->count_text + "' is not a number");
+    }
     // The page reads 12.5 as 12; a count given here is taken whole or not at all.
     if (c->count_text.find('.') != std::string::npos) {
       return Usage("--count " + c->count_text + " is not a whole number");
@@ -148,10 +184,9 @@ Outcome PrepareMonitor(Command* c, bool json) {
   if (c->csv && json) return Usage("--csv and --json exclude each other");
   if (!c->interval_text.empty()) {
     long interval = 0;
-    if (!ParseWholeNumber(c->interval_text, &interval) || interval < kMinIntervalMs ||
+    if (!ParseDuration(c->interval_text, "ms", &interval) || interval < kMinIntervalMs ||
         interval > kMaxIntervalMs) {
-      return Usage("--interval " + c->interval_text + " is not a number of milliseconds from " +
-                   std::to_string(kMinIntervalMs) + " to " + std::to_string(kMaxIntervalMs));
+      return Usage("--interval " + c->interval_text + " is not a duration from 10ms to 3600s");
     }
     m.interval_ms = static_cast<uint32_t>(interval);
   }
@@ -159,10 +194,14 @@ Outcome PrepareMonitor(Command* c, bool json) {
       (!ParseWholeNumber(c->count_text, &m.count) || m.count < 1 || m.count > kMaxMonitorCount)) {
     return Usage("--count " + c->count_text + " is not a number of records (1 or more)");
   }
-  if (!c->duration_text.empty() && !ParseSeconds(c->duration_text, &m.duration_s)) {
-    return Usage("--duration " + c->duration_text + " is not a number of seconds above 0");
+  long duration = 0;
+  if (!c->duration_text.empty()) {
+    if (!ParseDuration(c->duration_text, "s", &duration) || duration <= 0) {
+      return Usage("--duration " + c->duration_text + " is not a duration above 0");
+    }
+    m.duration_s = duration / 1000.0;
   }
-  m.output_path = c->output_path;
+  m.output_path = c->output_path == "-" ? "" : c->output_path;
   m.reconnect = c->reconnect;
   return {};
 }
@@ -226,9 +265,8 @@ Outcome PrepareCommand(Command* c, bool json) {
       return {};
     case CommandKind::Sleep: {
       long ms = 0;
-      if (!ParseWholeNumber(c->sleep_text, &ms) || ms > kMaxSleepMs) {
-        return Usage("sleep " + c->sleep_text + " is not a number of milliseconds from 0 to " +
-                     std::to_string(kMaxSleepMs));
+      if (!ParseDuration(c->sleep_text, "ms", &ms) || ms > kMaxSleepMs) {
+        return Usage("sleep " + c->sleep_text + " is not a duration from 0ms to 86400s");
       }
       c->sleep_ms = static_cast<uint32_t>(ms);
       return {};

@@ -18,13 +18,18 @@ const char* const kFooter =
     "environment variable RV_SOLA62_CONNECT is used.\n"
     "Output types: 0 or mv (+-100 mV), 1 or v (+-10 V), 2 or ma (0-20 mA), 3 or ma-ext\n"
     "(0-20 mA, external supply).\n"
-    "Exit codes: 0 success; 1 no answer within 2 s, or a failing status; 2 usage or\n"
-    "input error, nothing sent; 3 could not connect, or the peer is not the instrument;\n"
-    "4 the link was lost.";
+    "Values may carry the type's unit (5V, 4.5mA, 50mV). Durations take ms or s\n"
+    "(250ms, 1.5s, .5s); a bare number is in the option's own unit.\n"
+    "Exit codes: 0 success; 1 no answer within 2 s, a failing status, or an answer the\n"
+    "instrument cannot have meant; 2 usage or input error, nothing sent; 3 could not\n"
+    "connect, or the peer is not the instrument; 4 the link was lost; 5 the output could\n"
+    "not be written; 128 + the signal's number when a signal ended a command other than\n"
+    "monitor (130 for Ctrl+C).";
 
 const char* const kTypeHelp = "output type: 0-3, mv, v, ma or ma-ext";
 
 struct CommandApps {
+  CLI::App* help;
   CLI::App* identify;
   CLI::App* get;
   CLI::App* set;
@@ -72,25 +77,29 @@ CommandApps AddCommands(CLI::App* app, Command* c, bool script) {
   apps.clock->add_option("TIME", c->clock_text, "with --set: YYYY-MM-DDTHH:MM:SS");
 
   apps.monitor = app->add_subcommand("monitor", "Live reports at a fixed interval");
-  apps.monitor->add_option("--interval", c->interval_text, "milliseconds (default 500)");
+  apps.monitor->add_option("--interval", c->interval_text,
+                           "100ms, 2s, ...; bare: ms (default 500)");
   apps.monitor->add_option("--count", c->count_text, "stop after N records");
-  apps.monitor->add_option("--duration", c->duration_text, "stop after S seconds");
+  apps.monitor->add_option("--duration", c->duration_text, "stop after 5s, 1500ms, ...; bare: s");
   apps.monitor->add_flag("--csv", c->csv, "CSV: time,value,unit,type,mode");
-  apps.monitor->add_option("--output", c->output_path, "append the records to FILE");
+  apps.monitor->add_option("--output", c->output_path, "append the records to FILE (- stdout)");
   apps.monitor->add_flag("--reconnect", c->reconnect,
                          "after a lost link, retry every second and go on");
 
   if (script) {
-    apps.sleep = app->add_subcommand("sleep", "Wait MS milliseconds");
-    apps.sleep->add_option("MS", c->sleep_text, "milliseconds")->required();
+    apps.sleep = app->add_subcommand("sleep", "Wait a while");
+    apps.sleep->add_option("TIME", c->sleep_text, "250ms, 2s, ...; bare: ms")->required();
   } else {
     apps.list_ports = app->add_subcommand("list-ports", "The serial ports present");
     apps.run = app->add_subcommand("run", "Run a script: one command a line, on one connection");
     apps.run->add_option("FILE", c->script_path, "the script, or - for stdin")->required();
     apps.run->footer(
-        "A line holds a command as on the command line (without the options before it),\n"
-        "or sleep MS; # starts a comment. The whole script is checked before the link\n"
-        "opens; it stops at the first failing line and exits with that line's code.");
+        "A line holds a command as on the command line (without the global options), or\n"
+        "sleep TIME; words split as a shell splits them, with quotes; # starts a comment.\n"
+        "The whole script is checked before the link opens; it stops at the first failing\n"
+        "line and exits with that line's code.");
+    apps.help = app->add_subcommand("help", "The help of COMMAND, or this one");
+    apps.help->add_option("COMMAND", c->help_topic, "a command");
   }
   return apps;
 }
@@ -113,6 +122,29 @@ void Configure(CLI::App* app) {
   app->require_subcommand(1);
 }
 
+// The global options, before or after the command, and in each command's help.
+void AddGlobalOptions(CLI::App* app, GlobalOptions* globals) {
+  app->add_option("-c,--connect", globals->connect, "LINK: the port or host (see --help)");
+  app->add_flag("--json", globals->json, "one JSON object per line on stdout");
+  app->add_flag("-v,--verbose", globals->verbose,
+                "every frame sent and received, in hex, on stderr");
+}
+
+// help COMMAND: that command's help; plain help: the program's.
+bool HelpText(CLI::App* app, const std::string& topic, std::string* text) {
+  if (topic.empty()) {
+    *text = app->help();
+    return true;
+  }
+  for (CLI::App* sub : app->get_subcommands({})) {
+    if (sub->get_name() == topic) {
+      *text = sub->help();
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
@@ -120,19 +152,34 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   CLI::App app{kDescription, kProgramName};
   app.footer(kFooter);
   Configure(&app);
-  app.add_option("-c,--connect", parsed.globals.connect, "LINK: the port or host (see below)");
-  app.add_flag("--json", parsed.globals.json, "one JSON object per line on stdout");
-  app.add_flag("-v,--verbose", parsed.globals.verbose,
-               "every frame sent and received, in hex, on stderr");
+  app.set_version_flag("--version", std::string(kProgramName) + " " + RV_SOLA62_VERSION);
+  AddGlobalOptions(&app, &parsed.globals);
   const CommandApps apps = AddCommands(&app, &parsed.command, false);
+  for (CLI::App* sub : app.get_subcommands({})) {
+    if (sub != apps.help) AddGlobalOptions(sub, &parsed.globals);
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
     parsed.help_shown = true;
+    // The help of the command it was given to.
     parsed.help = app.help();
+    for (CLI::App* sub : app.get_subcommands()) parsed.help = sub->help();
+    return parsed;
+  } catch (const CLI::CallForVersion& version) {
+    parsed.help_shown = true;
+    parsed.help = std::string(version.what()) + "\n";
     return parsed;
   } catch (const CLI::ParseError& error) {
     parsed.outcome = Failure(kExitUsage, std::string(error.what()) + " (see --help)");
+    return parsed;
+  }
+  if (apps.help->parsed()) {
+    parsed.help_shown = HelpText(&app, parsed.command.help_topic, &parsed.help);
+    if (!parsed.help_shown) {
+      parsed.outcome = Failure(
+          kExitUsage, "help " + parsed.command.help_topic + ": no such command (see --help)");
+    }
     return parsed;
   }
   parsed.command.kind = KindOf(apps, parsed.command);

@@ -33,18 +33,18 @@ bool LimitReached(const MonitorRun& run) {
 void WriteRecords(MonitorRun* run, ClientSession* client) {
   for (const LiveRecord& record : client->live_records) {
     if (LimitReached(*run)) break;
-    WriteLine(run->out, RecordLine(record, run->format));
+    WriteLine(run->out, RecordLine(record, run->format, "monitor"));
     ++run->written;
   }
   client->live_records.clear();
 }
 
-void Event(const MonitorRun& run, const char* event) {
+void Event(const MonitorRun& run, const char* event, const std::string& reason = "") {
   const std::string time = LocalTimestampNow();
   if (run.format == OutputFormat::Json) {
-    WriteLine(run.out, EventLine(time, event, true));
+    WriteLine(run.out, EventLine(time, event, reason, true));
   } else {
-    std::fprintf(stderr, "%s\n", EventLine(time, event, false).c_str());
+    std::fprintf(stderr, "%s\n", EventLine(time, event, reason, false).c_str());
     std::fflush(stderr);
   }
 }
@@ -55,10 +55,12 @@ Clock::time_point NextSlot(Clock::time_point start, Clock::duration period, Cloc
 }
 
 // Tries a new connection about every second until one works (true), or until
-// Ctrl+C or the end of the duration (false).
-bool Reconnect(ClientSession* client, const LinkAddress& address, Clock::time_point end,
-               bool verbose) {
+// a signal or the end of the duration (false). Why an attempt failed is told
+// once for each new reason.
+bool Reconnect(const MonitorRun& run, ClientSession* client, const LinkAddress& address,
+               Clock::time_point end) {
   Clock::time_point attempt = Clock::now() + kRetryPeriod;
+  std::string last_reason;
   for (;;) {
     while (Clock::now() < attempt) {
       if (Interrupted() || Clock::now() >= end) return false;
@@ -66,7 +68,8 @@ bool Reconnect(ClientSession* client, const LinkAddress& address, Clock::time_po
     }
     const Outcome opened = OpenSession(client, address);
     if (opened.ok()) return true;
-    if (verbose) std::fprintf(stderr, "reconnect: %s\n", opened.message.c_str());
+    if (opened.message != last_reason) Event(run, "reconnect_failed", opened.message);
+    last_reason = opened.message;
     attempt = std::max(attempt + kRetryPeriod, Clock::now());
   }
 }
@@ -74,7 +77,7 @@ bool Reconnect(ClientSession* client, const LinkAddress& address, Clock::time_po
 }  // namespace
 
 Outcome RunMonitor(ClientSession* client, const MonitorOptions& options, const LinkAddress& address,
-                   OutputFormat format, bool verbose, LineSink* out) {
+                   OutputFormat format, LineSink* out) {
   MonitorRun run = {out, format, options.count, 0};
   const Clock::duration interval = std::chrono::milliseconds(options.interval_ms);
   const Clock::time_point start = Clock::now();
@@ -86,7 +89,8 @@ Outcome RunMonitor(ClientSession* client, const MonitorOptions& options, const L
 
   client->live_records.clear();
   Outcome result;
-  while (!Interrupted() && !LimitReached(run) && Clock::now() < end) {
+  // A failed write ends it too; the caller tells why.
+  while (!Interrupted() && !LimitReached(run) && Clock::now() < end && out->error == 0) {
     LinkSession* session = client->link.get();
     if (Clock::now() >= next_sample) {
       // As the window's live-value timer: no wait for the reply, which the
@@ -98,15 +102,19 @@ Outcome RunMonitor(ClientSession* client, const MonitorOptions& options, const L
     std::this_thread::sleep_until(std::min(NextSlot(start, kPollStep, Clock::now()), end));
     const int poll = PollLink(session);
     WriteRecords(&run, client);
-    if (poll == 0) continue;
+    // The end of the transport is a loss at once, without the 10 s of silence.
+    const bool ended = session->link_state.transport_ended;
+    if (poll == 0 && !ended) continue;
 
-    Event(run, "link_lost");
+    const std::string reason =
+        ended ? TransportEndReason(client) : "no valid frame for more than 10 s";
+    Event(run, "link_lost", reason);
     DropSession(client);
     if (!options.reconnect) {
-      result = Failure(kExitLinkLost, "the link was lost: no valid frame for more than 10 s");
+      result = Failure(kExitLinkLost, "the link was lost: " + reason);
       break;
     }
-    if (!Reconnect(client, address, end, verbose)) break;
+    if (!Reconnect(run, client, address, end)) break;
     Event(run, "reconnected");
     next_sample = NextSlot(start, interval, Clock::now());
   }

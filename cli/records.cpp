@@ -28,6 +28,7 @@ LiveRecord MakeLiveRecord(std::string time, int16_t code, int output_type, int m
           output_type,
           mode,
           known,
+          code,
           value,
           std::string(text),
           known ? output_types[output_type].unit : ""};
@@ -38,13 +39,17 @@ const char* ModeName(int mode) {
   return mode >= 0 && mode < 3 ? kNames[mode] : "unknown";
 }
 
-std::string RecordLine(const LiveRecord& r, OutputFormat format) {
+std::string RecordLine(const LiveRecord& r, OutputFormat format, const char* command) {
   switch (format) {
     case OutputFormat::Json: {
-      Json object = {
-          {"time", r.time},        {"value", r.has_value ? Json(r.value) : Json(nullptr)},
-          {"text", r.text},        {"unit", r.unit},
-          {"type", r.output_type}, {"mode", ModeName(r.mode)}};
+      Json object = {{"command", command},
+                     {"time", r.time},
+                     {"value", r.has_value ? Json(r.value) : Json(nullptr)},
+                     {"code", r.code},
+                     {"text", r.text},
+                     {"unit", r.unit},
+                     {"type", r.output_type},
+                     {"mode", ModeName(r.mode)}};
       return Dump(object);
     }
     case OutputFormat::Csv:
@@ -58,13 +63,55 @@ std::string RecordLine(const LiveRecord& r, OutputFormat format) {
          std::to_string(r.output_type) + "  " + ModeName(r.mode);
 }
 
-std::string EventLine(const std::string& time, const char* event, bool json) {
-  if (json) return Dump(Json{{"time", time}, {"event", event}});
-  return time + " " + event;
+std::string EventLine(const std::string& time, const char* event, const std::string& reason,
+                      bool json) {
+  if (json) {
+    Json line = {{"command", "monitor"}, {"time", time}, {"event", event}};
+    if (!reason.empty()) line["reason"] = reason;
+    return Dump(line);
+  }
+  return time + " " + event + (reason.empty() ? "" : ": " + reason);
 }
 
-std::string ErrorJson(int code, const std::string& message) {
-  return Dump(Json{{"error", {{"code", code}, {"message", message}}}});
+std::string ErrorJson(const Outcome& o) {
+  Json error = {{"code", o.code}, {"message", o.message}};
+  if (o.status >= 0) error["status"] = o.status;
+  Json line;
+  if (o.command != nullptr) line["command"] = o.command;
+  line["error"] = error;
+  return Dump(line);
+}
+
+const char* CommandJsonName(CommandKind kind) {
+  switch (kind) {
+    case CommandKind::Identify:
+      return "identify";
+    case CommandKind::Get:
+      return "get";
+    case CommandKind::Set:
+      return "set";
+    case CommandKind::Off:
+      return "off";
+    case CommandKind::Sweep:
+      return "sweep";
+    case CommandKind::Replay:
+      return "replay";
+    case CommandKind::ReplayStop:
+      return "replay_stop";
+    case CommandKind::Clock:
+      return "clock";
+    case CommandKind::ClockSet:
+      return "clock_set";
+    case CommandKind::Monitor:
+      return "monitor";
+    case CommandKind::ListPorts:
+      return "list_ports";
+    case CommandKind::Run:
+      return "run";
+    case CommandKind::Sleep:
+      return "sleep";
+  }
+  return "";
 }
 
 std::string PrintableText(const char* bytes, size_t count) {
@@ -100,9 +147,20 @@ std::string PortLine(const SerialPortInfo& p, bool json) {
 }
 
 void WriteLine(LineSink* sink, const std::string& line) {
-  std::fputs(line.c_str(), sink->file);
-  std::fputc('\n', sink->file);
-  std::fflush(sink->file);
+  if (sink->error != 0) return;
+  errno = 0;
+  if (std::fputs(line.c_str(), sink->file) == EOF || std::fputc('\n', sink->file) == EOF ||
+      std::fflush(sink->file) == EOF) {
+    sink->error = errno != 0 ? errno : EIO;
+  }
+}
+
+Outcome WriteOutcome(const LineSink& sink) {
+  if (sink.error == 0) return {};
+  // A reader that has gone (head, a closed pager) wants no more.
+  if (sink.error == EPIPE) return Ending(kExitOk);
+  return Failure(kExitOutput,
+                 std::string("the output could not be written: ") + std::strerror(sink.error));
 }
 
 bool OpenAppending(const std::string& path, LineSink* sink, bool* is_empty, std::string* reason) {
@@ -113,7 +171,7 @@ bool OpenAppending(const std::string& path, LineSink* sink, bool* is_empty, std:
   }
   std::fseek(file, 0, SEEK_END);
   *is_empty = std::ftell(file) == 0;
-  *sink = LineSink{file, true};
+  *sink = LineSink{file, true, 0};
   return true;
 }
 

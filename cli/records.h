@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/exit_codes.h"
 
 struct LiveRecord {
   std::string time;  // when the report arrived
   int output_type;
   int mode;
   bool has_value;  // false for an output type the table does not know
+  int16_t code;    // as the instrument sent it
   double value;
   std::string text;  // as the window shows it
   std::string unit;
@@ -24,10 +26,17 @@ LiveRecord MakeLiveRecord(std::string time, int16_t code, int output_type, int m
 const char* ModeName(int mode);       // "normal", "replay", "sweep", or "unknown"
 extern const char* const kCsvHeader;  // "time,value,unit,type,mode"
 
-std::string RecordLine(const LiveRecord& record, OutputFormat format);
-// JSON: {"time":...,"event":"link_lost"}; text and CSV: "TIME link_lost".
-std::string EventLine(const std::string& time, const char* event, bool json);
-std::string ErrorJson(int code, const std::string& message);
+// command: "get" or "monitor", which JSON names.
+std::string RecordLine(const LiveRecord& record, OutputFormat format, const char* command);
+// JSON: {"command":"monitor","time":...,"event":"link_lost","reason":...};
+// text and CSV: "TIME link_lost: REASON". No reason: none is shown.
+std::string EventLine(const std::string& time, const char* event, const std::string& reason,
+                      bool json);
+// {"command":"set","error":{"code":1,"message":"...","status":4}}, the
+// command and the status where the outcome has them.
+std::string ErrorJson(const Outcome& outcome);
+// The name JSON gives a command: "clock_set", "replay_stop", ...
+const char* CommandJsonName(CommandKind kind);
 
 // A byte string from the instrument, safe to print: other than printable
 // ASCII is shown as \xNN.
@@ -43,12 +52,16 @@ struct SerialPortInfo {
 std::string PortLine(const SerialPortInfo& port, bool json);
 
 // A line stream: stdout or a file, each line flushed at once, so a crash
-// loses at most the line being written.
+// loses at most the line being written. After a failed write it takes no
+// more lines and keeps the system's error.
 struct LineSink {
   FILE* file = stdout;
   bool own_file = false;
+  int error = 0;
 };
 void WriteLine(LineSink* sink, const std::string& line);
+// ok; quietly ending after a closed pipe; or kExitOutput with the reason.
+Outcome WriteOutcome(const LineSink& sink);
 // Appends to path; true with *is_empty when it is new or empty.
 bool OpenAppending(const std::string& path, LineSink* sink, bool* is_empty, std::string* reason);
 void CloseSink(LineSink* sink);

@@ -26,8 +26,13 @@ std::string Hex(const uint8_t* bytes, int count) {
   return text;
 }
 
-void LogFrame(void* context, bool outgoing, const uint8_t* frame, int count, bool checksum_good) {
-  const ClientSession* client = static_cast<const ClientSession*>(context);
+// Notes replies that failed their checksum, for the message of a wait that
+// got no answer; with verbose, logs every frame.
+void ObserveFrame(void* context, bool outgoing, const uint8_t* frame, int count,
+                  bool checksum_good) {
+  ClientSession* client = static_cast<ClientSession*>(context);
+  client->bad_checksum[frame[1]] = !outgoing && !checksum_good;
+  if (!client->verbose) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - client->log_start).count();
   std::fprintf(stderr, "%.6f %c %s%s\n", seconds, outgoing ? '>' : '<', Hex(frame, count).c_str(),
@@ -76,8 +81,28 @@ std::string CommandName(uint8_t command) {
   return std::string("the ") + name + " (" + code + ")";
 }
 
-Outcome NoAnswer(uint8_t command) {
-  return Failure(kExitNoAnswer, "no answer to " + CommandName(command) + " within 2 s");
+const ClientSession* ClientOf(const LinkSession* session) {
+  return static_cast<const ClientSession*>(session->events.context);
+}
+
+Outcome NoAnswer(const LinkSession* session, uint8_t command, int code = kExitNoAnswer) {
+  const bool bad = ClientOf(session)->bad_checksum[command];
+  return Failure(code, "no answer to " + CommandName(command) + " within 2 s" +
+                           (bad ? " (a reply with a bad checksum came)" : ""));
+}
+
+// A signal ends a command's wait at once, and the disconnect's after 500 ms.
+bool WaitCancelled(void* context) {
+  const ClientSession* client = static_cast<const ClientSession*>(context);
+  return Interrupted() &&
+         (!client->disconnecting || std::chrono::steady_clock::now() - client->disconnect_start >
+                                        std::chrono::milliseconds(500));
+}
+
+void NoteDisconnect(void* context) {
+  ClientSession* client = static_cast<ClientSession*>(context);
+  client->disconnecting = true;
+  client->disconnect_start = std::chrono::steady_clock::now();
 }
 
 void KeepLiveReport(void* context, int mode, int output_type, int16_t code) {
@@ -88,12 +113,17 @@ void KeepLiveReport(void* context, int mode, int output_type, int16_t code) {
 // The result of a command's exchange: ok when it was answered with status 0.
 Outcome Judge(const LinkSession* session, uint8_t command, int result) {
   if (session->link_state.link_lost) return Failure(kExitLinkLost, "the link is lost");
+  if (session->link_state.transport_ended) {
+    return Failure(kExitLinkLost, "the link was lost: " + TransportEndReason(ClientOf(session)));
+  }
   if (result == 2) return Failure(kExitNoAnswer, "could not send " + CommandName(command));
-  if (result != 0) return NoAnswer(command);
+  if (result != 0) return NoAnswer(session, command);
   const uint8_t status = session->reply_records[command].status;
   if (status != 0) {
-    return Failure(kExitNoAnswer, "the instrument answered " + CommandName(command) +
-                                      " with status " + std::to_string(status));
+    Outcome o = Failure(kExitNoAnswer, "the instrument answered " + CommandName(command) +
+                                           " with status " + std::to_string(status));
+    o.status = status;
+    return o;
   }
   return {};
 }
@@ -117,21 +147,31 @@ Outcome NotInstrument(const std::string& why) {
 Outcome IdentifyOutcome(const LinkSession* session, int result) {
   const ReplyRecord* records = session->reply_records;
   auto refused = [records](uint8_t command) {
-    return NotInstrument(CommandName(command) + " was answered with status " +
-                         std::to_string(records[command].status));
+    Outcome o = NotInstrument(CommandName(command) + " was answered with status " +
+                              std::to_string(records[command].status));
+    o.status = records[command].status;
+    return o;
   };
+  const int version_length = records[CMD_GET_VERSION].length;
   switch (result) {
     case 0:
       return {};
     case -2:
-      return records[CMD_CONNECT].start_byte != 0 ? refused(CMD_CONNECT) : NoAnswer(CMD_CONNECT);
+      // Silence to the connect command: no instrument was reached.
+      return records[CMD_CONNECT].start_byte != 0 ? refused(CMD_CONNECT)
+                                                  : NoAnswer(session, CMD_CONNECT, kExitConnect);
     case -3:
       for (uint8_t command : {CMD_GET_VERSION, CMD_GET_SERIAL}) {
-        if (records[command].start_byte == 0) return NoAnswer(command);
+        if (records[command].start_byte == 0) return NoAnswer(session, command);
         if (records[command].status != 0) return refused(command);
       }
       return NotInstrument("the identification failed");
     default:
+      // The device code after a reply of the wrong length is the one before.
+      if (version_length != 6) {
+        return Failure(kExitConnect, "the version reply has " + std::to_string(version_length) +
+                                         " data bytes, 6 expected");
+      }
       return NotInstrument("device code " +
                            std::to_string(session->instrument_identity.device_code) +
                            " (the instrument has 0 or 2)");
@@ -178,6 +218,8 @@ Outcome SetOutput(LinkSession* session, int type, double value, bool off, Output
   Outcome o =
       Judge(session, CMD_SET_OUTPUT, SendOutputCommand(session, static_cast<uint8_t>(type), code));
   if (!o.ok()) return o;
+  // What the instrument was sent, not the typed text rounded.
+  value = DecodeOutputValue(static_cast<unsigned>(type), static_cast<int16_t>(code));
   const std::string type_text = "(type " + std::to_string(type) + ")";
   if (off) {
     PrintResult(format, out, "off " + type_text, {{"command", "off"}, {"type", type}});
@@ -186,6 +228,7 @@ Outcome SetOutput(LinkSession* session, int type, double value, bool off, Output
                 {{"command", "set"},
                  {"type", type},
                  {"value", value},
+                 {"code", static_cast<int16_t>(code)},
                  {"text", ValueToText(value, type)},
                  {"unit", output_types[type].unit}});
   }
@@ -195,20 +238,26 @@ Outcome SetOutput(LinkSession* session, int type, double value, bool off, Output
 Outcome Sweep(LinkSession* session, const Command& c, OutputFormat format, LineSink* out) {
   const int t = c.output_type;
   const SweepSettings& s = c.sweep;
+  const int16_t a = static_cast<int16_t>(EncodeOutputValue(s.a, t));
+  const int16_t b = static_cast<int16_t>(EncodeOutputValue(s.b, t));
   Outcome o = Judge(session, CMD_START_SWEEP,
-                    SendSweepCommand(session, static_cast<uint8_t>(t),
-                                     static_cast<uint16_t>(EncodeOutputValue(s.a, t)),
-                                     static_cast<uint16_t>(EncodeOutputValue(s.b, t)),
-                                     static_cast<uint16_t>(s.t1), static_cast<uint16_t>(s.t2)));
+                    SendSweepCommand(session, static_cast<uint8_t>(t), static_cast<uint16_t>(a),
+                                     static_cast<uint16_t>(b), static_cast<uint16_t>(s.t1),
+                                     static_cast<uint16_t>(s.t2)));
   if (!o.ok()) return o;
+  // The values of the codes sent.
+  const double from = DecodeOutputValue(static_cast<unsigned>(t), a);
+  const double to = DecodeOutputValue(static_cast<unsigned>(t), b);
   PrintResult(format, out,
-              "sweep " + ValueWithUnit(s.a, t) + " to " + ValueWithUnit(s.b, t) + ", t1 " +
+              "sweep " + ValueWithUnit(from, t) + " to " + ValueWithUnit(to, t) + ", t1 " +
                   std::to_string(s.t1 * 10) + " ms, t2 " + std::to_string(s.t2 * 10) +
                   " ms (type " + std::to_string(t) + ")",
               {{"command", "sweep"},
                {"type", t},
-               {"from", s.a},
-               {"to", s.b},
+               {"from", from},
+               {"from_code", a},
+               {"to", to},
+               {"to_code", b},
                {"t1_ms", s.t1 * 10},
                {"t2_ms", s.t2 * 10}});
   return {};
@@ -219,10 +268,16 @@ Outcome Replay(LinkSession* session, const Command& c, OutputFormat format, Line
       Judge(session, CMD_START_REPLAY, SendReplayCommand(session, c.channel, c.replay_count));
   if (!o.ok()) return o;
   const std::string channel = "AI" + std::to_string(c.channel + 1);
-  const std::string times =
-      c.replay_count == 0 ? "endless" : std::to_string(c.replay_count) + " times";
-  PrintResult(format, out, "replay " + channel + " " + times,
-              {{"command", "replay"}, {"channel", channel}, {"count", c.replay_count}});
+  const std::string times = c.replay_count == 0   ? "endless"
+                            : c.replay_count == 1 ? "once"
+                                                  : std::to_string(c.replay_count) + " times";
+  Json json = {{"command", "replay"}, {"channel", channel}};
+  if (c.replay_count == 0) {
+    json["endless"] = true;
+  } else {
+    json["count"] = c.replay_count;
+  }
+  PrintResult(format, out, "replay " + channel + " " + times, json);
   return {};
 }
 
@@ -233,6 +288,10 @@ Outcome ReadClock(LinkSession* session, OutputFormat format, LineSink* out) {
   if (!FullReply(session, CMD_GET_CLOCK, 6)) {
     return Failure(kExitNoAnswer,
                    "the instrument answered " + CommandName(CMD_GET_CLOCK) + " without its time");
+  }
+  if (!ClockFieldsValid(session->clock_fields)) {
+    return Failure(kExitNoAnswer, "the instrument answered an impossible time: " +
+                                      Hex(session->reply_records[CMD_GET_CLOCK].data, 6));
   }
   const std::string text = ClockText(session->clock_fields);
   PrintResult(format, out, text, {{"command", "clock"}, {"clock", text}});
@@ -250,6 +309,10 @@ Outcome SetClock(LinkSession* session, const Command& c, OutputFormat format, Li
 
 }  // namespace
 
+std::string TransportEndReason(const ClientSession* client) {
+  return client->tcp ? "the peer closed the connection" : "the device is gone";
+}
+
 void StartClientSession(ClientSession* client, bool verbose) {
   client->verbose = verbose;
   client->log_start = std::chrono::steady_clock::now();
@@ -262,7 +325,11 @@ Outcome OpenSession(ClientSession* client, const LinkAddress& address) {
   InitLinkSession(session);
   session->events.context = client;
   session->events.live_report = KeepLiveReport;
-  if (client->verbose) session->events.frame = LogFrame;
+  session->events.frame = ObserveFrame;
+  session->events.cancelled = WaitCancelled;
+  session->events.disconnecting = NoteDisconnect;
+  client->tcp = address.tcp;
+  client->disconnecting = false;
   client->live_records.clear();
   std::string reason;
   if (OpenLink(session, address, &reason) != 0) {
@@ -282,6 +349,7 @@ Outcome OpenSession(ClientSession* client, const LinkAddress& address) {
   }
   StartLinkWatch(session);
   client->open = true;
+  SetLinkOpen(true);
   return {};
 }
 
@@ -289,11 +357,13 @@ void CloseSession(ClientSession* client) {
   if (!client->open) return;
   client->open = false;
   Disconnect(client->link.get());
+  SetLinkOpen(false);
 }
 
 void DropSession(ClientSession* client) {
   client->open = false;
   CloseTransport(client->link.get());
+  SetLinkOpen(false);
 }
 
 Outcome RequestLiveReport(ClientSession* client, LiveRecord* record) {
@@ -321,7 +391,7 @@ Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat for
       Outcome o = RequestLiveReport(client, &record);
       if (o.ok()) {
         if (format == OutputFormat::Csv) WriteLine(out, kCsvHeader);
-        WriteLine(out, RecordLine(record, format));
+        WriteLine(out, RecordLine(record, format, "get"));
       }
       return o;
     }

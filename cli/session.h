@@ -17,7 +17,14 @@ struct ClientSession {
   bool verbose = false;  // every frame in hex on stderr
   std::chrono::steady_clock::time_point log_start;
   std::vector<LiveRecord> live_records;  // reports not yet taken, oldest first
+  bool tcp = false;                      // how the link ends is said by its kind
+  bool bad_checksum[256] = {};           // a reply failed its checksum since the command went out
+  bool disconnecting = false;
+  std::chrono::steady_clock::time_point disconnect_start;
 };
+
+// Why a link whose transport ended is lost.
+std::string TransportEndReason(const ClientSession* client);
 
 // A new client with no connection; verbose logs the frames of every one.
 void StartClientSession(ClientSession* client, bool verbose);

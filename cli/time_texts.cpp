@@ -47,39 +47,37 @@ long long DaysFromCivil(long long year, int month, int day) {
 
 }  // namespace
 
-bool ParseSweepDuration(const std::string& text, long* units) {
+bool ParseDuration(const std::string& text, const char* bare_unit, long* ms) {
   size_t at = 0;
   long whole = 0;
-  if (!TakeDigits(text, &at, &whole)) return false;
+  bool digits = TakeDigits(text, &at, &whole);
   // The fraction in thousandths; digits past the third must be zeros.
   long thousandths = 0;
   bool fraction_beyond_ms = false;
   if (at < text.size() && text[at] == '.') {
     ++at;
-    int digits = 0;
-    for (; at < text.size() && IsDigit(text[at]); ++at, ++digits) {
-      if (digits < 3) {
+    int places = 0;
+    for (; at < text.size() && IsDigit(text[at]); ++at, ++places) {
+      if (places < 3) {
         thousandths = thousandths * 10 + (text[at] - '0');
       } else if (text[at] != '0') {
         fraction_beyond_ms = true;
       }
     }
-    if (digits == 0) return false;
-    for (; digits < 3; ++digits) thousandths *= 10;
+    if (places == 0) return false;
+    digits = true;
+    for (; places < 3; ++places) thousandths *= 10;
   }
-  const std::string unit = text.substr(at);
-  long ms;
+  std::string unit = text.substr(at);
+  if (!digits || fraction_beyond_ms) return false;
+  if (unit.empty()) unit = bare_unit;
   if (unit == "s") {
-    if (fraction_beyond_ms) return false;
-    ms = whole >= kSaturated / 1000 ? kSaturated : whole * 1000 + thousandths;
-  } else if (unit == "ms") {
-    if (thousandths != 0 || fraction_beyond_ms) return false;
-    ms = whole;
+    *ms = whole >= kSaturated / 1000 ? kSaturated : whole * 1000 + thousandths;
+  } else if (unit == "ms" && thousandths == 0) {
+    *ms = whole;
   } else {
     return false;
   }
-  if (ms % 10 != 0) return false;
-  *units = ms / 10;
   return true;
 }
 
@@ -88,18 +86,10 @@ bool ParseWholeNumber(const std::string& text, long* value) {
   return TakeDigits(text, &at, value) && at == text.size();
 }
 
-bool ParseSeconds(const std::string& text, double* seconds) {
-  size_t at = 0;
-  long whole = 0;
-  bool digits = TakeDigits(text, &at, &whole);
-  if (at < text.size() && text[at] == '.') {
-    ++at;
-    long fraction = 0;
-    digits = TakeDigits(text, &at, &fraction) || digits;
-  }
-  if (!digits || at != text.size()) return false;
-  *seconds = std::atof(text.c_str());
-  return *seconds > 0;
+bool ClockFieldsValid(const ClockFields& c) {
+  return c.month >= 0 && c.month <= 11 && c.day >= 1 &&
+         c.day <= DaysInMonth(c.year + 1900, c.month + 1) && c.hour >= 0 && c.hour <= 23 &&
+         c.minute >= 0 && c.minute <= 59 && c.second >= 0 && c.second <= 59;
 }
 
 bool ParseClockText(const std::string& text, ClockFields* out) {
@@ -115,11 +105,9 @@ bool ParseClockText(const std::string& text, ClockFields* out) {
   const int hour = std::atoi(text.c_str() + 11);
   const int minute = std::atoi(text.c_str() + 14);
   const int second = std::atoi(text.c_str() + 17);
-  if (year < 2000 || year > 2255 || month < 1 || month > 12 || day < 1 ||
-      day > DaysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
-    return false;
-  }
-  *out = ClockFields{second, minute, hour, day, month - 1, year - 1900};
+  const ClockFields fields{second, minute, hour, day, month - 1, year - 1900};
+  if (year < 2000 || year > 2255 || month < 1 || !ClockFieldsValid(fields)) return false;
+  *out = fields;
   return true;
 }
 

@@ -5,16 +5,17 @@
 
 struct ClockFields;
 
-// A sweep time: a number with the unit ms or s ("250ms", "1.5s"), a whole
-// number of 10 ms. Sets *units, counted in 10 ms and saturated far above
-// any accepted time; false when the text is not such a duration.
-bool ParseSweepDuration(const std::string& text, long* units);
+// A duration: a number, maybe with a fraction, and its unit ms or s
+// ("250ms", "1.5s", ".5s"); a bare number is in bare_unit ("ms", "s", or ""
+// when a unit is required). A whole number of milliseconds, saturated far
+// above any accepted time; false when the text is not such a duration.
+bool ParseDuration(const std::string& text, const char* bare_unit, long* ms);
 
 // Digits only; saturates far above any accepted count.
 bool ParseWholeNumber(const std::string& text, long* value);
 
-// A positive number of seconds, with or without a fraction.
-bool ParseSeconds(const std::string& text, double* seconds);
+// A date of the calendar and a time of day (the years are not checked).
+bool ClockFieldsValid(const ClockFields& clock);
 
 // YYYY-MM-DDTHH:MM:SS, a real date in the years the clock command carries
 // (2000 to 2255).

@@ -20,7 +20,9 @@ std::string Forms(bool com_ports) {
 bool ParseTcp(const std::string& rest, LinkAddress* out, std::string* error) {
   std::string host = rest;
   std::string port;
-  const size_t colon = rest.rfind(':');
+  // An IPv6 address is bracketed, so that its colons are not the port's.
+  const size_t bracket = rest[0] == '[' ? rest.find(']') : 0;
+  const size_t colon = rest.find(':', bracket == std::string::npos ? 0 : bracket);
   if (colon != std::string::npos) {
     host = rest.substr(0, colon);
     port = rest.substr(colon + 1);
@@ -29,8 +31,10 @@ bool ParseTcp(const std::string& rest, LinkAddress* out, std::string* error) {
       return false;
     }
   }
-  // Names and IPv4 addresses only: no user part, path or IPv6 brackets.
-  if (host.empty() || host.find_first_of("/@[]:?# ") != std::string::npos) {
+  if (bracket != 0 && bracket == host.size() - 1) host = host.substr(1, bracket - 1);
+  // Names and addresses only: no user part or path.
+  if (host.empty() || host.find_first_of("/@[]?# ") != std::string::npos ||
+      (bracket == 0 && host.find(':') != std::string::npos)) {
     *error = "tcp://" + rest + " does not name a host (tcp://HOST[:PORT])";
     return false;
   }
@@ -45,7 +49,9 @@ bool ParseTcp(const std::string& rest, LinkAddress* out, std::string* error) {
 bool ParseLinkAddress(const std::string& text, bool com_ports, LinkAddress* out,
                       std::string* error) {
   *out = LinkAddress{};
-  if (text.compare(0, 6, "tcp://") == 0) return ParseTcp(text.substr(6), out, error);
+  std::string scheme = text.substr(0, 6);
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (scheme == "tcp://") return ParseTcp(text.substr(6), out, error);
   if (com_ports) {
     std::string upper;
     for (char c : text) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -65,5 +71,7 @@ bool ParseLinkAddress(const std::string& text, bool com_ports, LinkAddress* out,
 
 std::string LinkAddressText(const LinkAddress& address) {
   if (!address.tcp) return address.device;
-  return "tcp://" + address.host + ":" + std::to_string(address.port);
+  const bool ipv6 = address.host.find(':') != std::string::npos;
+  return "tcp://" + (ipv6 ? "[" + address.host + "]" : address.host) + ":" +
+         std::to_string(address.port);
 }

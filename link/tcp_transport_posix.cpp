@@ -19,15 +19,14 @@ using Clock = std::chrono::steady_clock;
 
 // One address, within what is left of the connect limit: the socket, or -1
 // with the reason.
-int ConnectTo(const sockaddr* address, socklen_t size, Clock::time_point deadline,
-              std::string* reason) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+int ConnectTo(const addrinfo* address, Clock::time_point deadline, std::string* reason) {
+  int fd = socket(address->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *reason = SystemReason(errno);
     return -1;
   }
   int error = 0;
-  if (connect(fd, address, size) != 0) {
+  if (connect(fd, address->ai_addr, address->ai_addrlen) != 0) {
     error = errno;
     if (error == EINPROGRESS) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -57,11 +56,13 @@ int ConnectTo(const sockaddr* address, socklen_t size, Clock::time_point deadlin
 }  // namespace
 
 int OpenTcpConnection(LinkSession* session, const char* host, uint16_t port, std::string* reason) {
+  // IPv4 and IPv6 alike, each address in the order the resolver gives.
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICSERV;
   addrinfo* found = nullptr;
-  int lookup = getaddrinfo(host, nullptr, &hints, &found);
+  int lookup = getaddrinfo(host, std::to_string(port).c_str(), &hints, &found);
   if (lookup != 0) {
     *reason = std::string("cannot resolve ") + host + ": " + gai_strerror(lookup);
     return -1;
@@ -69,9 +70,7 @@ int OpenTcpConnection(LinkSession* session, const char* host, uint16_t port, std
   const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kTcpConnectTimeoutMs);
   int fd = -1;
   for (addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
-    sockaddr_in address = *reinterpret_cast<const sockaddr_in*>(at->ai_addr);
-    address.sin_port = htons(port);
-    fd = ConnectTo(reinterpret_cast<const sockaddr*>(&address), sizeof address, deadline, reason);
+    fd = ConnectTo(at, deadline, reason);
   }
   freeaddrinfo(found);
   if (fd < 0) return -1;

@@ -60,7 +60,8 @@ int EncodeOutputValue(double value, int type) {
 double DecodeOutputValue(unsigned type, int16_t code) {
   if (type >= kOutputTypeCount) return 0.0;
   const OutputTypeInfo& info = output_types[type];
-  if ((type == 0 || type == 1) && code < 0) return info.min * -static_cast<double>(code) / 32767.0;
+  // Negative codes were encoded by 32768, so they are read back by it too.
+  if ((type == 0 || type == 1) && code < 0) return info.min * -static_cast<double>(code) / 32768.0;
   return info.max * static_cast<double>(code) / 32767.0;
 }
 
@@ -69,6 +70,8 @@ std::string ValueToText(double value, int type) {
   if (format == nullptr) return "-";
   char text[64];
   std::snprintf(text, sizeof text, format, value);
+  // A value that rounds to zero reads 0, whatever its sign.
+  if (text[0] == '-' && std::strspn(text + 1, "0.") == std::strlen(text + 1)) return text + 1;
   return text;
 }
 
@@ -117,12 +120,7 @@ double FormatOutputValue(int16_t code, int output_type, char* destination) {
   double value =
       output_type < 0 ? 0.0 : DecodeOutputValue(static_cast<unsigned>(output_type), code);
   char text[30];
-  const char* format = ValueFormat(output_type);
-  if (format == nullptr) {
-    std::snprintf(text, sizeof text, "-");
-  } else {
-    std::snprintf(text, sizeof text, format, value);
-  }
+  std::snprintf(text, sizeof text, "%s", ValueToText(value, output_type).c_str());
   std::strcpy(destination, text);
   return value;
 }

@@ -26,7 +26,7 @@ expect() {
 for link in "tcp://127.0.0.1:$sim_port" "$sim_com"; do
   expect -c "$link" identify -- $'device code 2\r\nfirmware 1.05\r\nserial RS620042\r\nexit 0'
   expect -c "$link" set -2.5 --type v -- $'set -2.500 V (type 1)\r\nexit 0'
-  json='{"time":"TIME","value":-2.50007629627369,"text":"-2.500","unit":"V","type":1,'
+  json='{"command":"get","time":"TIME","value":-2.5,"code":-8192,"text":"-2.500","unit":"V","type":1,'
   expect --json -c "$link" get -- "$json"$'"mode":"normal"}\r\nexit 0'
   record=$'TIME  -2.500 V  type 1  normal\r\n'
   expect -c "$link" monitor --count 3 --interval 100 -- "$record$record${record}exit 0"

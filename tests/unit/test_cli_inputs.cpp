@@ -5,6 +5,7 @@
 #include "cli/command_checks.h"
 #include "cli/command_line.h"
 #include "cli/records.h"
+#include "cli/script.h"
 #include "cli/time_texts.h"
 #include "link/link_address.h"
 
@@ -20,7 +21,8 @@ TEST(CliLink, Forms) {
                {"tcp://host:0", false, ""},
                {"tcp://host:65536", false, ""},
                {"tcp://:2000", false, ""},
-               {"tcp://[::1]:2000", false, ""},
+               {"TCP://[::1]:2000", false, "tcp://[::1]:2000"},
+               {"tcp://::1", false, ""},
                {"COM256", true, ""},
                {"", false, ""}};
   for (const Case& c : cases) {
@@ -41,7 +43,11 @@ TEST(CliInput, RefusedWithTheirMessages) {
     const char* message;
   } cases[] = {
       {{"set", "x", "--type", "2"}, "x is not a number"},
-      {{"set", "1e3", "--type", "v"}, "1e3 is not a number"},
+      {{"set", "1e3", "--type", "v"}, "1e3 is outside -10 to 10 V (type 1)"},
+      {{"set", "5mA", "--type", "v"}, "5mA is not in V, the unit of type 1"},
+      {{"set", "25 mA", "--type", "ma"}, "25 mA is outside 0 to 20 mA (type 2)"},
+      {{"set", "0x1", "--type", "v"}, "0x1 is not a number"},
+      {{"set", "mV", "--type", "mv"}, "'mV' is not a number"},
       {{"set", "", "--type", "v"}, "'' is not a number"},
       {{"set", "-", "--type", "v"}, "'-' is not a number"},
       {{"set", "1", "--type", "4"}, "--type 4 is not an output type (0-3, mv, v, ma or ma-ext)"},
@@ -62,11 +68,10 @@ TEST(CliInput, RefusedWithTheirMessages) {
        "2024-02-30T00:00:00 is not a time of the instrument's clock: YYYY-MM-DDTHH:MM:SS, a real "
        "date from 2000 to 2255"},
       {{"clock", "2024-01-01T00:00:00"}, "clock TIME needs --set"},
-      {{"monitor", "--interval", "5"},
-       "--interval 5 is not a number of milliseconds from 10 to 3600000"},
+      {{"monitor", "--interval", "5"}, "--interval 5 is not a duration from 10ms to 3600s"},
       {{"monitor", "--count", "0"}, "--count 0 is not a number of records (1 or more)"},
-      {{"monitor", "--duration", "-1"}, "--duration -1 is not a number of seconds above 0"},
-      {{"sleep", "1.5"}, "sleep 1.5 is not a number of milliseconds from 0 to 86400000"},
+      {{"monitor", "--duration", "-1"}, "--duration -1 is not a duration above 0"},
+      {{"sleep", "1.5"}, "sleep 1.5 is not a duration from 0ms to 86400s"},
       {{"run", "x"},
        "'run' is not a command of a script (identify, get, set, off, sweep, replay, clock, "
        "monitor, sleep)"}};
@@ -82,21 +87,46 @@ TEST(CliInput, RefusedWithTheirMessages) {
 TEST(CliTexts, Durations) {
   struct Case {
     const char* text;
-    long units;  // -1: refused
-  } cases[] = {{"250ms", 25},  {"5s", 500}, {"1.5s", 150}, {"0.01s", 1}, {"600s", 60000},
-               {"0ms", 0},     {"0s", 0},   {"15ms", -1},  {"5", -1},    {"1.5ms", -1},
-               {"0.015s", -1}, {"-5s", -1}, {"s", -1},     {"1.s", -1},  {"5 s", -1}};
+    const char* bare_unit;
+    long ms;  // -1: refused
+  } cases[] = {{"250ms", "", 250}, {"5s", "", 5000},   {"1.5s", "", 1500}, {".5s", "", 500},
+               {"0.001s", "", 1},  {"0ms", "", 0},     {"5", "", -1},      {"5", "ms", 5},
+               {"5", "s", 5000},   {"1.5", "s", 1500}, {"1.5ms", "", -1},  {"0.0015s", "", -1},
+               {"-5s", "", -1},    {"s", "", -1},      {"1.s", "", -1},    {"5 s", "", -1},
+               {"+5", "ms", -1},   {"2min", "s", -1}};
   for (const Case& c : cases) {
-    long units = -1;
-    const bool ok = ParseSweepDuration(c.text, &units);
-    EXPECT_EQ(ok ? units : -1, c.units) << c.text;
+    long ms = -1;
+    const bool ok = ParseDuration(c.text, c.bare_unit, &ms);
+    EXPECT_EQ(ok ? ms : -1, c.ms) << c.text;
   }
+}
+
+TEST(CliTexts, ScriptLines) {
+  using namespace std::string_literals;
+  const std::vector<ScriptLine> lines = SplitScript(
+      "\xEF\xBB\xBFset \"1\" --type 'v' # a comment \xFF\r\n"
+      "\n  set \"a b\"\\ c \"\\\"\"#x\nset 1\x00\nset \xC3\nset \"1\n"s);
+  std::vector<std::string> read;
+  for (const ScriptLine& line : lines) {
+    std::string text = std::to_string(line.number) + ":";
+    for (const std::string& word : line.words) text += "[" + word + "]";
+    read.push_back(text + line.problem);
+  }
+  EXPECT_EQ(read, (std::vector<std::string>{"1:[set][1][--type][v]", "3:[set][a b c][\"#x]",
+                                            "4:the byte \\x00 in column 6 is not text",
+                                            "5:the byte \\xC3 in column 5 is not text",
+                                            "6:the quote \" is not closed"}));
 }
 
 TEST(CliTexts, ClockAndTimestamps) {
   ClockFields clock{};
   EXPECT_TRUE(ParseClockText("2024-02-29T23:59:59", &clock));
   EXPECT_EQ(ClockText(clock), "2024-02-29T23:59:59");
+  EXPECT_TRUE(ClockFieldsValid(clock));
+  for (const ClockFields& bad :
+       {ClockFields{0, 0, 0, 1, 12, 126}, ClockFields{60, 60, 24, 1, 0, 126},
+        ClockFields{0, 0, 0, 29, 1, 125}, ClockFields{0, 0, 0, 0, 0, 126}})
+    EXPECT_FALSE(ClockFieldsValid(bad)) << ClockText(bad);
   for (const char* bad : {"2023-02-29T00:00:00", "1999-12-31T23:59:59", "2256-01-01T00:00:00",
                           "2024-01-01 00:00:00", "2024-1-01T00:00:00", "2024-01-01T24:00:00"}) {
     EXPECT_FALSE(ParseClockText(bad, &clock)) << bad;
@@ -112,9 +142,14 @@ TEST(CliTexts, ClockAndTimestamps) {
 TEST(CliRecords, UnknownTypeAndModeAndTheInstrumentsBytes) {
   // A type the table does not know has no value, rather than a made-up 0.
   const LiveRecord r = MakeLiveRecord("t", 5, 7, 9);
-  EXPECT_EQ(RecordLine(r, OutputFormat::Text), "t  -  type 7  unknown");
-  EXPECT_EQ(RecordLine(r, OutputFormat::Json),
-            R"({"time":"t","value":null,"text":"-","unit":"","type":7,"mode":"unknown"})");
-  EXPECT_EQ(RecordLine(MakeLiveRecord("t", 16384, 1, 2), OutputFormat::Csv), "t,5.000,V,1,sweep");
+  EXPECT_EQ(RecordLine(r, OutputFormat::Text, "get"), "t  -  type 7  unknown");
+  EXPECT_EQ(
+      RecordLine(r, OutputFormat::Json, "get"),
+      R"({"command":"get","time":"t","value":null,"code":5,"text":"-","unit":"","type":7,"mode":"unknown"})");
+  EXPECT_EQ(RecordLine(MakeLiveRecord("t", 16384, 1, 2), OutputFormat::Csv, "get"),
+            "t,5.000,V,1,sweep");
+  // The smallest negative code is no negative zero.
+  EXPECT_EQ(RecordLine(MakeLiveRecord("t", -1, 1, 0), OutputFormat::Csv, "get"),
+            "t,0.000,V,1,normal");
   EXPECT_EQ(PrintableText("RS62\x01\"\\x", 8), "RS62\\x01\"\\x5Cx");
 }
