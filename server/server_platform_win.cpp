@@ -1,0 +1,7 @@
+#include "server/server_platform.h"
+
+void PrepareServerProcess() {}
+
+bool ServerLinksAreComPorts() {
+  return true;
+}
