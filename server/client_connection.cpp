@@ -127,12 +127,11 @@ void ReadMore(const Client& client) {
 }  // namespace
 
 void StartClient(ServerShared* shared, ClientKind kind, asio::ip::tcp::socket socket) {
-  auto client = std::make_shared<ClientConnection>(ClientConnection{
-      kind, shared, std::move(socket), "", {}, false, false, false, {}, 0, false, {}, {}, {}, {}});
+  auto client = std::make_shared<ClientConnection>(kind, shared, std::move(socket));
   std::error_code error;
   const asio::ip::tcp::endpoint peer = client->socket.remote_endpoint(error);
-  client->name = std::string(kind == ClientKind::Scpi ? "scpi " : "relay ") +
-                 peer.address().to_string() + ":" + std::to_string(peer.port());
+  client->name = std::string(ClientKindName(kind)) + " " + peer.address().to_string() + ":" +
+                 std::to_string(peer.port());
   client->socket.set_option(asio::ip::tcp::no_delay(true), error);
   shared->clients.insert(client);
   LogLine("client " + client->name + " connected");

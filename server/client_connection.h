@@ -15,6 +15,9 @@
 #include "server/scpi_lines.h"
 
 enum class ClientKind { Scpi, Relay };
+inline const char* ClientKindName(ClientKind kind) {
+  return kind == ClientKind::Scpi ? "scpi" : "relay";
+}
 
 // What every connection shares. The link-thread part is touched only by jobs.
 struct ServerShared {
@@ -28,6 +31,9 @@ struct ServerShared {
 };
 
 struct ClientConnection {
+  ClientConnection(ClientKind kind, ServerShared* shared, asio::ip::tcp::socket socket)
+      : kind(kind), shared(shared), socket(std::move(socket)) {}
+
   ClientKind kind;
   ServerShared* shared;
   asio::ip::tcp::socket socket;

@@ -40,7 +40,7 @@ bool Listen(const ListenAddress& where, Listener* listener, std::string* reason)
     return false;
   }
   const tcp::endpoint bound = a.local_endpoint(error);
-  LogLine(std::string("listening ") + (listener->kind == ClientKind::Scpi ? "scpi " : "relay ") +
+  LogLine(std::string("listening ") + ClientKindName(listener->kind) + " " +
           bound.address().to_string() + ":" + std::to_string(bound.port()));
   return true;
 }
@@ -54,7 +54,8 @@ void Accept(ServerShared* shared, Listener* listener, int max_clients) {
       } else {
         std::error_code ignored;
         const tcp::endpoint peer = socket.remote_endpoint(ignored);
-        LogLine("client " + peer.address().to_string() + ":" + std::to_string(peer.port()) +
+        LogLine(std::string("client ") + ClientKindName(listener->kind) + " " +
+                peer.address().to_string() + ":" + std::to_string(peer.port()) +
                 " refused: " + std::to_string(max_clients) + " clients already");
         socket.close(ignored);
       }
