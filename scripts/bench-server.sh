@@ -16,13 +16,6 @@ SIM=$out/sim/rv-sola62-sim
 . "$root/scripts/sim-session.sh"
 sim_start sim
 sim_start direct
-"$out/server/rv-sola62-server" -c "tcp://127.0.0.1:$sim_port" --scpi 127.0.0.1:0 \
-  --relay 127.0.0.1:0 >"$sim_session_dir/server.out" 2>&1 &
-sim_session_pids+=($!)
-for _ in $(seq 100); do
-  grep -qs ' connected ' "$sim_session_dir/server.out" && break
-  sleep 0.1
-done
-port_of() { sed -n "s/.* listening $1 127\.0\.0\.1:\([0-9]*\)$/\1/p" "$sim_session_dir/server.out"; }
-/usr/bin/python3 "$root/scripts/tools/bench_server.py" "$(port_of scpi)" "$(port_of relay)" \
+server_start "$out/server/rv-sola62-server" -c "tcp://127.0.0.1:$sim_port"
+/usr/bin/python3 "$root/scripts/tools/bench_server.py" "$server_scpi_port" "$server_relay_port" \
   "$direct_port" "$count"

@@ -103,3 +103,20 @@ sim_free_com() {
   done
   return 1
 }
+
+# server_start SERVER ARGS...: the server (host build) on loopback with free
+# ports, once it has identified the instrument; sets server_scpi_port and
+# server_relay_port; its output is $sim_session_dir/server.out.
+server_start() {
+  local server=$1 out="$sim_session_dir/server.out"
+  shift
+  "$server" --scpi 127.0.0.1:0 --relay 127.0.0.1:0 "$@" >"$out" 2>&1 &
+  sim_session_pids+=($!)
+  for _ in $(seq 100); do
+    grep -qs ' connected ' "$out" && break
+    sleep 0.1
+  done
+  grep -qs ' connected ' "$out" || { echo "the server did not connect:"; cat "$out"; return 1; }
+  server_scpi_port=$(sed -n 's/.* listening scpi 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
+  server_relay_port=$(sed -n 's/.* listening relay 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
+}

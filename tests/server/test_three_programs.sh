@@ -17,24 +17,17 @@ for program in "$server" "$SIM" "$cli"; do
 done
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 . "$root/scripts/sim-session.sh"
-sim_start sim || exit 1
+sim_start sim && server_start "$server" -c "$sim_pty" || exit 1
 turns=$sim_session_dir/turns
 mkdir -p "$turns"
-"$server" -c "$sim_pty" --scpi 127.0.0.1:0 --relay 127.0.0.1:0 >"$sim_session_dir/server.out" 2>&1 &
-sim_session_pids+=($!)
-for _ in $(seq 100); do
-  grep -qs ' connected RS620042' "$sim_session_dir/server.out" && break
-  sleep 0.1
-done
-port_of() { sed -n "s/.* listening $1 127\.0\.0\.1:\([0-9]*\)$/\1/p" "$sim_session_dir/server.out"; }
 
-RV_SERVER_RELAY_PORT=$(port_of relay) RV_SERVER_TURNS=$turns timeout 150 \
+RV_SERVER_RELAY_PORT=$server_relay_port RV_SERVER_TURNS=$turns timeout 150 \
   "$root/tests/wine-session.sh" run "$session" "$e2e" --gtest_filter='ThreePrograms.*' \
   >"$sim_session_dir/e2e.out" 2>&1 &
 window=$!
 sim_session_pids+=($window)
 
-timeout 140 /usr/bin/python3 - "$turns" "$(port_of scpi)" "$(port_of relay)" "$cli" \
+timeout 140 /usr/bin/python3 - "$turns" "$server_scpi_port" "$server_relay_port" "$cli" \
   "$sim_session_dir/sim.log" <<'PYTHON'
 import os, subprocess, sys, time
 import pyvisa
