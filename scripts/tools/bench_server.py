@@ -106,5 +106,5 @@ for t in threads:
     t.join()
 ends = sorted(finished.values())
 print("answered: %d of %d" % (sum(answered.values()), 8 * count))
-print("finishing times: first %.2f s, last %.2f s after the start (spread %.2f s)" %
-      (ends[0] - began, ends[-1] - began, ends[-1] - ends[0]))
+print("finishing times: first %.3f s, last %.3f s after the start (spread %.1f ms)" %
+      (ends[0] - began, ends[-1] - began, (ends[-1] - ends[0]) * 1000))
