@@ -221,13 +221,15 @@ def test_relay(sim, relay_port, scpi_port):
     check(receive(b, len(version)) == version, "0x42: the instrument's reply")
     # Both at once: each gets its own answer, the instrument's bytes.
     level = frame(0xC1, bytes.fromhex("01 0C CD"))
-    sent = sent_by(sim, "tcp", lambda: (a.sendall(level), b.sendall(frame(0x43))))
-    check(receive(a, 6) == frame(0xC1), "0xC1: the instrument's acknowledgement")
-    check(receive(b, 14) == frame(0x43, b"RS620042", start=0x55), "0x43 beside it")
-    check(sent == [hex_of(level)], "relayed 0xC1: %s" % sent)
+    got = []
+    sent = sent_by(sim, "tcp", lambda: (a.sendall(level), b.sendall(frame(0x43)),
+                                        got.extend([receive(a, 6), receive(b, 14)])))
+    check(got == [frame(0xC1), frame(0x43, b"RS620042", start=0x55)] and sent == [hex_of(level)],
+          "0xC1 and 0x43 at once: %s %s" % (got, sent))
     # Beyond the limit (6 V): refused here, nothing sent.
-    sent = sent_by(sim, "tcp", lambda: a.sendall(frame(0xC1, bytes.fromhex("01 4C CC"))))
-    check(receive(a, 6) == frame(0xC1, status=0xF0) and sent == [], "relay limit: %s" % sent)
+    sent = sent_by(sim, "tcp", lambda: (a.sendall(frame(0xC1, bytes.fromhex("01 4C CC"))),
+                                        got.append(receive(a, 6))))
+    check(got[-1] == frame(0xC1, status=0xF0) and sent == [], "relay limit: %s" % sent)
     # A damaged frame is dropped as the instrument would; the next one counts.
     a.sendall(frame(0x10)[:-1] + b"\x00" + frame(0x11))
     check(receive(a, 12, 1.0) == frame(0x11, start=0x55), "bad checksum dropped")
