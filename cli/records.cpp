@@ -179,3 +179,16 @@ void CloseSink(LineSink* sink) {
   if (sink->own_file && sink->file != nullptr) std::fclose(sink->file);
   *sink = LineSink{};
 }
+
+std::string FrameLine(double seconds, bool outgoing, const uint8_t* frame, int count,
+                      bool checksum_good) {
+  char head[32];
+  std::snprintf(head, sizeof head, "%.6f %c ", seconds, outgoing ? '>' : '<');
+  std::string line = head;
+  char pair[4];
+  for (int i = 0; i < count; ++i) {
+    std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : " %02X", frame[i]);
+    line += pair;
+  }
+  return checksum_good ? line : line + " (bad checksum)";
+}

@@ -38,6 +38,11 @@ std::string ErrorJson(const Outcome& outcome);
 // The name JSON gives a command: "clock_set", "replay_stop", ...
 const char* CommandJsonName(CommandKind kind);
 
+// A frame as -v shows it, with the seconds since start:
+// "0.000213 > AA 10 00 00 00 BB", "... (bad checksum)".
+std::string FrameLine(double seconds, bool outgoing, const uint8_t* frame, int count,
+                      bool checksum_good);
+
 // A byte string from the instrument, safe to print: other than printable
 // ASCII is shown as \xNN.
 std::string PrintableText(const char* bytes, size_t count);

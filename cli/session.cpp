@@ -16,16 +16,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string Hex(const uint8_t* bytes, int count) {
-  std::string text;
-  char pair[4];
-  for (int i = 0; i < count; ++i) {
-    std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : " %02X", bytes[i]);
-    text += pair;
-  }
-  return text;
-}
-
 // Notes replies that failed their checksum, for the message of a wait that
 // got no answer; with verbose, logs every frame.
 void ObserveFrame(void* context, bool outgoing, const uint8_t* frame, int count,
@@ -35,8 +25,7 @@ void ObserveFrame(void* context, bool outgoing, const uint8_t* frame, int count,
   if (!client->verbose) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - client->log_start).count();
-  std::fprintf(stderr, "%.6f %c %s%s\n", seconds, outgoing ? '>' : '<', Hex(frame, count).c_str(),
-               checksum_good ? "" : " (bad checksum)");
+  std::fprintf(stderr, "%s\n", FrameLine(seconds, outgoing, frame, count, checksum_good).c_str());
 }
 
 std::string CommandName(uint8_t command) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "cli/records.h"
 #include "cli/time_texts.h"
 
 namespace {
@@ -22,14 +23,8 @@ void LogLine(const std::string& text) {
 void LogFrame(bool outgoing, const uint8_t* frame, int count, bool checksum_good) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - log_start).count();
-  std::string hex;
-  char pair[4];
-  for (int i = 0; i < count; ++i) {
-    std::snprintf(pair, sizeof pair, i == 0 ? "%02X" : " %02X", frame[i]);
-    hex += pair;
-  }
+  const std::string line = FrameLine(seconds, outgoing, frame, count, checksum_good);
   std::lock_guard<std::mutex> lock(log_mutex);
-  std::printf("%.6f %c %s%s\n", seconds, outgoing ? '>' : '<', hex.c_str(),
-              checksum_good ? "" : " (bad checksum)");
+  std::printf("%s\n", line.c_str());
   std::fflush(stdout);
 }
