@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "link/link_address.h"
+#include "server/instrument_worker.h"
 #include "server/server_options.h"
 #include "server/server_platform.h"
 #include "server/server_run.h"
@@ -24,5 +25,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rv-sola62-server: %s\n", error.c_str());
     return kServerExitUsage;
   }
-  return RunServer(parsed.options, address);
+  InstrumentWorker* worker = CreateInstrumentWorker(address, parsed.options.verbose);
+  return RunServer(parsed.options, worker);
 }

@@ -88,11 +88,12 @@ void WatchLinkForScpi(ServerShared* shared) {
 
 }  // namespace
 
-int RunServer(const ServerOptions& options, const LinkAddress& address) {
+int RunServer(const ServerOptions& options, InstrumentWorker* worker) {
   asio::io_context io;
   ServerShared shared;
   shared.io = &io;
   shared.limits = options.limits;
+  shared.worker = worker;
 
   std::vector<std::unique_ptr<Listener>> listeners;
   for (const auto& [kind, where] :
@@ -102,6 +103,7 @@ int RunServer(const ServerOptions& options, const LinkAddress& address) {
     std::string reason;
     if (!Listen(where, listeners.back().get(), &reason)) {
       std::fprintf(stderr, "rv-sola62-server: %s\n", reason.c_str());
+      StopInstrumentWorker(worker);
       return kServerExitListen;
     }
   }
@@ -109,7 +111,6 @@ int RunServer(const ServerOptions& options, const LinkAddress& address) {
     if (options.limits.limited[type]) LogLine(SoftLimitText(options.limits, type));
   }
 
-  shared.worker = CreateInstrumentWorker(address, options.verbose);
   WatchLinkForScpi(&shared);
   StartInstrumentWorker(shared.worker);
   for (auto& listener : listeners) Accept(&shared, listener.get(), options.max_clients);
