@@ -210,6 +210,8 @@ int RunCli(int argc, const char* const* argv) {
   WatchForInterrupts(monitor ? kExitOk : -1);
   ClientSession client;
   StartClientSession(&client, globals.verbose);
+  client.interrupted = Interrupted;
+  client.link_open = SetLinkOpen;
   o = OpenSession(&client, address);
   if (o.ok()) {
     o = RunSteps(&client, steps, address, globals);

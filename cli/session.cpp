@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_platform.h"
@@ -70,12 +71,16 @@ std::string CommandName(uint8_t command) {
   return std::string("the ") + name + " (" + code + ")";
 }
 
+// The client that opened the session, or null where another front end owns
+// its hooks (the server's link thread).
 const ClientSession* ClientOf(const LinkSession* session) {
+  if (session->events.frame != ObserveFrame) return nullptr;
   return static_cast<const ClientSession*>(session->events.context);
 }
 
 Outcome NoAnswer(const LinkSession* session, uint8_t command, int code = kExitNoAnswer) {
-  const bool bad = ClientOf(session)->bad_checksum[command];
+  const ClientSession* client = ClientOf(session);
+  const bool bad = client != nullptr && client->bad_checksum[command];
   return Failure(code, "no answer to " + CommandName(command) + " within 2 s" +
                            (bad ? " (a reply with a bad checksum came)" : ""));
 }
@@ -83,7 +88,7 @@ Outcome NoAnswer(const LinkSession* session, uint8_t command, int code = kExitNo
 // A signal ends a command's wait at once, and the disconnect's after 500 ms.
 bool WaitCancelled(void* context) {
   const ClientSession* client = static_cast<const ClientSession*>(context);
-  return Interrupted() &&
+  return client->interrupted != nullptr && client->interrupted() &&
          (!client->disconnecting || std::chrono::steady_clock::now() - client->disconnect_start >
                                         std::chrono::milliseconds(500));
 }
@@ -299,6 +304,7 @@ Outcome SetClock(LinkSession* session, const Command& c, OutputFormat format, Li
 }  // namespace
 
 std::string TransportEndReason(const ClientSession* client) {
+  if (client == nullptr) return "the transport ended";
   return client->tcp ? "the peer closed the connection" : "the device is gone";
 }
 
@@ -338,7 +344,7 @@ Outcome OpenSession(ClientSession* client, const LinkAddress& address) {
   }
   StartLinkWatch(session);
   client->open = true;
-  SetLinkOpen(true);
+  if (client->link_open != nullptr) client->link_open(true);
   return {};
 }
 
@@ -346,13 +352,13 @@ void CloseSession(ClientSession* client) {
   if (!client->open) return;
   client->open = false;
   Disconnect(client->link.get());
-  SetLinkOpen(false);
+  if (client->link_open != nullptr) client->link_open(false);
 }
 
 void DropSession(ClientSession* client) {
   client->open = false;
   CloseTransport(client->link.get());
-  SetLinkOpen(false);
+  if (client->link_open != nullptr) client->link_open(false);
 }
 
 Outcome RequestLiveReport(ClientSession* client, LiveRecord* record) {
@@ -368,16 +374,18 @@ Outcome RequestLiveReport(ClientSession* client, LiveRecord* record) {
   return {};
 }
 
-Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat format,
-                       LineSink* out) {
-  LinkSession* session = client->link.get();
+namespace {
+
+// A command on a session, with the way it gets a live report.
+Outcome RunOn(LinkSession* session, const std::function<Outcome(LiveRecord*)>& request_live,
+              const Command& c, OutputFormat format, LineSink* out) {
   switch (c.kind) {
     case CommandKind::Identify:
       PrintIdentity(session, format, out);
       return {};
     case CommandKind::Get: {
       LiveRecord record{};
-      Outcome o = RequestLiveReport(client, &record);
+      Outcome o = request_live(&record);
       if (o.ok()) {
         if (format == OutputFormat::Csv) WriteLine(out, kCsvHeader);
         WriteLine(out, RecordLine(record, format, "get"));
@@ -390,7 +398,7 @@ Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat for
       int type = c.output_type;
       if (type < 0) {
         LiveRecord record{};
-        if (Outcome o = RequestLiveReport(client, &record); !o.ok()) return o;
+        if (Outcome o = request_live(&record); !o.ok()) return o;
         if (record.output_type < 0 || record.output_type >= kOutputTypeCount) {
           return Failure(kExitNoAnswer, "the live report shows an unknown output type " +
                                             std::to_string(record.output_type));
@@ -419,4 +427,34 @@ Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat for
       break;
   }
   return {};
+}
+
+// Where another front end owns the session's hooks, the report is read from
+// the reply record.
+Outcome LiveFromReply(LinkSession* session, LiveRecord* record) {
+  Outcome o = ExchangeBare(session, CMD_GET_OUTPUT);
+  if (!o.ok()) return o;
+  if (!FullReply(session, CMD_GET_OUTPUT, 4)) {
+    return Failure(kExitNoAnswer, "the instrument answered " + CommandName(CMD_GET_OUTPUT) +
+                                      " without a live report");
+  }
+  const uint8_t* d = session->reply_records[CMD_GET_OUTPUT].data;
+  *record =
+      MakeLiveRecord(LocalTimestampNow(),
+                     static_cast<int16_t>(static_cast<uint16_t>(d[2] << 8 | d[3])), d[1], d[0]);
+  return {};
+}
+
+}  // namespace
+
+Outcome RunLinkCommand(ClientSession* client, const Command& c, OutputFormat format,
+                       LineSink* out) {
+  return RunOn(
+      client->link.get(), [client](LiveRecord* r) { return RequestLiveReport(client, r); }, c,
+      format, out);
+}
+
+Outcome RunLinkCommand(LinkSession* session, const Command& c, OutputFormat format, LineSink* out) {
+  return RunOn(
+      session, [session](LiveRecord* r) { return LiveFromReply(session, r); }, c, format, out);
 }

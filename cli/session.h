@@ -21,9 +21,13 @@ struct ClientSession {
   bool bad_checksum[256] = {};           // a reply failed its checksum since the command went out
   bool disconnecting = false;
   std::chrono::steady_clock::time_point disconnect_start;
+  // The process's own: whether a signal asks the client to end, and what is
+  // told when a link opens or closes. Either may be null.
+  bool (*interrupted)() = nullptr;
+  void (*link_open)(bool open) = nullptr;
 };
 
-// Why a link whose transport ended is lost.
+// Why a link whose transport ended is lost; client may be null.
 std::string TransportEndReason(const ClientSession* client);
 
 // A new client with no connection; verbose logs the frames of every one.
@@ -38,6 +42,10 @@ void DropSession(ClientSession* client);
 
 // One command on the open session; its result goes to out.
 Outcome RunLinkCommand(ClientSession* client, const Command& command, OutputFormat format,
+                       LineSink* out);
+// The same on a session that another front end opened and watches (the
+// server's link thread).
+Outcome RunLinkCommand(LinkSession* session, const Command& command, OutputFormat format,
                        LineSink* out);
 
 // Why a live report request did not give a record; ok when it did.

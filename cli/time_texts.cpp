@@ -136,10 +136,13 @@ std::string LocalTimestampNow() {
   const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
   const std::time_t seconds = static_cast<std::time_t>(since.count() / 1000);
   const int milliseconds = static_cast<int>(since.count() % 1000);
-  // The client has one thread, so the shared result of localtime is safe.
-  const std::tm* found = std::localtime(&seconds);
-  if (found == nullptr) return "";
-  const std::tm local = *found;
+  // The server stamps from several threads: no shared result.
+  std::tm local{};
+#ifdef _WIN32
+  if (localtime_s(&local, &seconds) != 0) return "";
+#else
+  if (localtime_r(&seconds, &local) == nullptr) return "";
+#endif
   // The offset is what the local calendar time is ahead of UTC.
   const long long local_seconds =
       DaysFromCivil(local.tm_year + 1900LL, local.tm_mon + 1, local.tm_mday) * 86400LL +

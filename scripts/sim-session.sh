@@ -33,6 +33,34 @@ sim_session_end() {
 }
 trap sim_session_end EXIT
 
+# wait_until SECONDS COMMAND...: polls until COMMAND succeeds.
+wait_until() {
+  local end=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.1
+  done
+}
+
+# broker_start: an MQTT broker (mosquitto) on a free loopback port, with a
+# configuration of its own; the same port again when called again. Sets
+# broker_port and broker_pid.
+broker_start() {
+  local conf=$sim_session_dir/broker.conf
+  if [ ! -f "$conf" ]; then
+    broker_port=$(/usr/bin/python3 -c \
+      'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$broker_port" \
+      >"$conf"
+  fi
+  mosquitto -c "$conf" >>"$sim_session_dir/broker.log" 2>&1 &
+  broker_pid=$!
+  sim_session_pids+=($broker_pid)
+  wait_until 5 mosquitto_pub -h 127.0.0.1 -p "$broker_port" -t probe -n 2>/dev/null ||
+    { echo "the broker did not start:"; cat "$sim_session_dir/broker.log"; return 1; }
+}
+
 # start_xvfb GEOMETRY: a virtual display on a free number (Xvfb tells it through
 # fd 3); sets xvfb_pid and exports DISPLAY. The caller stops it, after Wine.
 start_xvfb() {

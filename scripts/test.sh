@@ -22,6 +22,6 @@ ctest --test-dir "$root/build/host" --output-on-failure
 echo "== Windows tests under Wine"
 ctest --test-dir "$root/build/win" --output-on-failure
 
-echo "== fuzzing the receive parser, the configuration file, the entry checks and the server's client streams (${FUZZ_SECONDS:-30} s in all)"
+echo "== fuzzing the receive parser, the configuration file, the entry checks, the server's client streams and a broker's command message (${FUZZ_SECONDS:-30} s in all)"
 RV_FUZZ_DIR="$root/build/fuzz" "$root/scripts/fuzz.sh"
 echo "== all tests passed"

@@ -57,6 +57,7 @@ ParsedServerOptions ParseServerOptions(int argc, const char* const* argv) {
   std::string scpi_text;
   std::string relay_text;
   std::vector<std::string> limit_texts;
+  MqttOptionTexts mqtt_texts;
 
   CLI::App app(
       "Shares one RV-SOLA62 among several clients: its own frames on the relay\n"
@@ -70,6 +71,7 @@ ParsedServerOptions ParseServerOptions(int argc, const char* const* argv) {
   app.add_option("--max-clients", o.max_clients, "clients at once, both ports (8)")
       ->check(CLI::Range(1, 1000));
   app.add_flag("-v,--verbose", o.verbose, "show every frame of the instrument link");
+  AddMqttOptions(&app, &mqtt_texts, &o.mqtt);
 
   try {
     app.parse(argc, argv);
@@ -103,5 +105,6 @@ ParsedServerOptions ParseServerOptions(int argc, const char* const* argv) {
   for (const std::string& text : limit_texts) {
     if (!ParseSoftLimit(text, &o.limits, &error)) return fail(error);
   }
+  if (!FinishMqttOptions(mqtt_texts, &o.mqtt, &error)) return fail(error);
   return parsed;
 }

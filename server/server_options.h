@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "server/mqtt_settings.h"
 #include "server/soft_limits.h"
 
 constexpr int kServerExitUsage = 2;
@@ -25,6 +26,7 @@ struct ServerOptions {
   SoftLimits limits{};
   int max_clients = 8;
   bool verbose = false;
+  MqttSettings mqtt;  // host empty: no broker
 };
 
 struct ParsedServerOptions {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "server/client_connection.h"
+#include "server/mqtt_bridge.h"
 #include "server/server_log.h"
 
 namespace {
@@ -94,6 +95,16 @@ int RunServer(const ServerOptions& options, InstrumentWorker* worker) {
   shared.io = &io;
   shared.limits = options.limits;
   shared.worker = worker;
+  std::shared_ptr<MqttBridge> mqtt;
+  if (!options.mqtt.host.empty()) {
+    std::string error;
+    mqtt = StartMqttBridge(worker, options.mqtt, options.limits, LogLine, &error);
+    if (mqtt == nullptr) {
+      std::fprintf(stderr, "rv-sola62-server: %s\n", error.c_str());
+      StopInstrumentWorker(worker);
+      return kServerExitUsage;
+    }
+  }
 
   std::vector<std::unique_ptr<Listener>> listeners;
   for (const auto& [kind, where] :
@@ -103,6 +114,7 @@ int RunServer(const ServerOptions& options, InstrumentWorker* worker) {
     std::string reason;
     if (!Listen(where, listeners.back().get(), &reason)) {
       std::fprintf(stderr, "rv-sola62-server: %s\n", reason.c_str());
+      if (mqtt != nullptr) StopMqttBridge(mqtt.get());
       StopInstrumentWorker(worker);
       return kServerExitListen;
     }
@@ -127,6 +139,8 @@ int RunServer(const ServerOptions& options, InstrumentWorker* worker) {
     io.stop();
   });
   io.run();
+  // Offline on the broker before the link closes; no job of it comes later.
+  if (mqtt != nullptr) StopMqttBridge(mqtt.get());
   // The link's last word to the instrument is its disconnect command.
   StopInstrumentWorker(shared.worker);
   return 0;

@@ -18,16 +18,6 @@ fail() {
   failed=1
 }
 
-# wait_until SECONDS COMMAND...: polls until COMMAND succeeds.
-wait_until() {
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-
 # The JSON lines of a case as letters: r a record, L link_lost, F
 # reconnect_failed, R reconnected, E an error.
 kinds() {
