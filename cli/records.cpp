@@ -184,11 +184,11 @@ std::string FrameLine(double seconds, bool outgoing, const uint8_t* frame, int c
                       bool checksum_good) {
   char head[32];
   std::snprintf(head, sizeof head, "%.6f %c ", seconds, outgoing ? '>' : '<');
-  const std::string line = head + HexBytes(frame, count);
+  const std::string line = head + BytesInHex(frame, count);
   return checksum_good ? line : line + " (bad checksum)";
 }
 
-std::string HexBytes(const uint8_t* bytes, int count) {
+std::string BytesInHex(const uint8_t* bytes, int count) {
   std::string text;
   char pair[4];
   for (int i = 0; i < count; ++i) {

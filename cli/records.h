@@ -39,7 +39,7 @@ std::string ErrorJson(const Outcome& outcome);
 const char* CommandJsonName(CommandKind kind);
 
 // Bytes in hex: "AA 10 00".
-std::string HexBytes(const uint8_t* bytes, int count);
+std::string BytesInHex(const uint8_t* bytes, int count);
 // A frame as -v shows it, with the seconds since start:
 // "0.000213 > AA 10 00 00 00 BB", "... (bad checksum)".
 std::string FrameLine(double seconds, bool outgoing, const uint8_t* frame, int count,

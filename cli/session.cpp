@@ -285,7 +285,7 @@ Outcome ReadClock(LinkSession* session, OutputFormat format, LineSink* out) {
   }
   if (!ClockFieldsValid(session->clock_fields)) {
     return Failure(kExitNoAnswer, "the instrument answered an impossible time: " +
-                                      HexBytes(session->reply_records[CMD_GET_CLOCK].data, 6));
+                                      BytesInHex(session->reply_records[CMD_GET_CLOCK].data, 6));
   }
   const std::string text = ClockText(session->clock_fields);
   PrintResult(format, out, text, {{"command", "clock"}, {"clock", text}});
