@@ -87,16 +87,13 @@ own_wine_display() {
 # sim_start NAME ARGS...: starts the simulator with a free TCP port and a pty;
 # sets NAME_port and NAME_pty, and the log is $sim_session_dir/NAME.log.
 sim_start() {
-  local name=$1 n out
+  local name=$1 out
   shift
   out="$sim_session_dir/$name.out"
   "$SIM" --tcp-port 0 --pty-link "$sim_session_dir/$name-pty" --log "$sim_session_dir/$name.log" \
     "$@" >"$out" 2>&1 &
   sim_session_pids+=($!)
-  for n in $(seq 50); do
-    grep -qs '^ready' "$out" && break
-    sleep 0.1
-  done
+  wait_until 5 grep -qs '^ready' "$out" || true
   grep -q '^ready' "$out" || { echo "simulator $name did not start:"; cat "$out"; return 1; }
   printf -v "${name}_port" '%s' "$(sed -n 's/^listening tcp 127\.0\.0\.1://p' "$out")"
   printf -v "${name}_pty" '%s' "$sim_session_dir/$name-pty"
@@ -140,10 +137,7 @@ server_start() {
   shift
   "$server" --scpi 127.0.0.1:0 --relay 127.0.0.1:0 "$@" >"$out" 2>&1 &
   sim_session_pids+=($!)
-  for _ in $(seq 100); do
-    grep -qs ' connected ' "$out" && break
-    sleep 0.1
-  done
+  wait_until 10 grep -qs ' connected ' "$out" || true
   grep -qs ' connected ' "$out" || { echo "the server did not connect:"; cat "$out"; return 1; }
   server_scpi_port=$(sed -n 's/.* listening scpi 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
   server_relay_port=$(sed -n 's/.* listening relay 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$out")
